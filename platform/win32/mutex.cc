@@ -96,15 +96,28 @@ struct Mutex {
   std::string shmName;  // empty: unnamed, block on the heap
   SharedBlock* block = nullptr;
   int fd = -1;
-  // Ownership levels held by threads of this process. While non-zero the
-  // memory must stay mapped: a robust mutex is linked into its owner
-  // thread's robust list, which the kernel walks when that thread exits.
+  // Ownership levels taken by threads of this process (successful waits
+  // minus releases). It over-counts after an owner thread died, never
+  // under-counts: zero means no thread of this process owns the mutex.
   std::atomic<long> held{0};
 
   ~Mutex() {
-    if (held.load() != 0) return;  // deliberately kept (see `held`)
+    if (!block) return;
+    // A robust mutex sits in its owner thread's robust list, which the kernel
+    // walks when that thread exits: its memory must not go away while a live
+    // thread of this process owns it. Take it ourselves to find out; this
+    // also drops ownership the closing thread still holds.
+    pthread_mutex_t* pm = &block->mutex;
+    int rc = pthread_mutex_trylock(pm);
+    if (rc == EOWNERDEAD) pthread_mutex_consistent(pm);
+    if (rc == 0 || rc == EOWNERDEAD) {
+      while (pthread_mutex_unlock(pm) == 0) {
+      }
+    } else if (held.load() != 0) {
+      return;  // another live thread here may own it: keep the memory
+    }
     if (shmName.empty()) {
-      pthread_mutex_destroy(&block->mutex);
+      pthread_mutex_destroy(pm);
       delete block;
       return;
     }
@@ -284,7 +297,6 @@ HANDLE CreateMutexA(void*, BOOL initialOwner, LPCSTR name) {
     if (!m->block || !initMutex(&m->block->mutex, false)) {
       delete m->block;
       m->block = nullptr;
-      m->held = 1;  // nothing to free in the destructor
       SetLastError(ERROR_NOT_ENOUGH_MEMORY);
       return nullptr;
     }

@@ -50,8 +50,10 @@ QELWIN_API DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
 // calling thread does not own it, ERROR_INVALID_HANDLE for a bad handle.
 QELWIN_API BOOL ReleaseMutex(HANDLE handle);
 
-// Closes a handle (it does not release ownership, as on Windows). FALSE with
-// ERROR_INVALID_HANDLE for an unknown or already closed handle.
+// Closes a handle. Ownership held by other threads is kept, as on Windows;
+// when the last handle of this process goes, the closing thread's own
+// ownership is given up (the memory of the mutex goes away with it). FALSE
+// with ERROR_INVALID_HANDLE for an unknown or already closed handle.
 QELWIN_API BOOL CloseHandle(HANDLE handle);
 
 // The shared-memory object name backing a named mutex for the current user
