@@ -288,7 +288,7 @@ std::string qelMutexShmName(LPCSTR name) {
   return "/qel-mutex." + std::to_string(getuid()) + "." + escaped;
 }
 
-HANDLE CreateMutexA(void*, BOOL initialOwner, LPCSTR name) {
+HANDLE MutexApi::createMutex(void*, BOOL initialOwner, LPCSTR name) {
   bool existed = false;
   HANDLE h;
   if (!name || !*name) {
@@ -307,12 +307,12 @@ HANDLE CreateMutexA(void*, BOOL initialOwner, LPCSTR name) {
     h = openNamed(name, true, &existed);
     if (!h) return nullptr;
   }
-  if (initialOwner && !existed) WaitForSingleObject(h, INFINITE);
+  if (initialOwner && !existed) MutexApi::waitForSingleObject(h, INFINITE);
   SetLastError(existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
   return h;
 }
 
-HANDLE OpenMutexA(DWORD, BOOL, LPCSTR name) {
+HANDLE MutexApi::openMutex(DWORD, BOOL, LPCSTR name) {
   if (!name || !*name) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
@@ -323,7 +323,7 @@ HANDLE OpenMutexA(DWORD, BOOL, LPCSTR name) {
   return h;
 }
 
-DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
+DWORD MutexApi::waitForSingleObject(HANDLE handle, DWORD milliseconds) {
   std::shared_ptr<Mutex> m;
   {
     Table& t = table();
@@ -369,7 +369,7 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
   }
 }
 
-BOOL ReleaseMutex(HANDLE handle) {
+BOOL MutexApi::releaseMutex(HANDLE handle) {
   std::shared_ptr<Mutex> m;
   {
     Table& t = table();
@@ -388,7 +388,7 @@ BOOL ReleaseMutex(HANDLE handle) {
   return TRUE;
 }
 
-BOOL CloseHandle(HANDLE handle) {
+BOOL MutexApi::closeHandle(HANDLE handle) {
   std::shared_ptr<Mutex> m;  // released after the table lock: its destructor may flock
   Table& t = table();
   std::lock_guard<std::mutex> lock(t.mu);
@@ -401,3 +401,28 @@ BOOL CloseHandle(HANDLE handle) {
   t.handles.erase(it);
   return TRUE;
 }
+
+namespace {
+MutexApi g_realApi;
+std::atomic<MutexApi*> g_api{&g_realApi};
+}  // namespace
+
+MutexApi::~MutexApi() = default;
+
+ScopedMutexApi::ScopedMutexApi(MutexApi* api) : previous_(g_api.exchange(api)) {}
+
+ScopedMutexApi::~ScopedMutexApi() { g_api.store(previous_); }
+
+HANDLE CreateMutexA(void* security, BOOL initialOwner, LPCSTR name) {
+  return g_api.load()->createMutex(security, initialOwner, name);
+}
+
+HANDLE OpenMutexA(DWORD access, BOOL inherit, LPCSTR name) { return g_api.load()->openMutex(access, inherit, name); }
+
+DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
+  return g_api.load()->waitForSingleObject(handle, milliseconds);
+}
+
+BOOL ReleaseMutex(HANDLE handle) { return g_api.load()->releaseMutex(handle); }
+
+BOOL CloseHandle(HANDLE handle) { return g_api.load()->closeHandle(handle); }
