@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "platform/gx/gx_string.h"
+#include "platform/win32/cstring.h"
 
 namespace {
 
@@ -107,6 +108,19 @@ TEST(GxStringTest, AssignmentFromItsOwnCharacters) {
   GxString t;
   t = static_cast<const char*>(nullptr);
   EXPECT_TRUE(t.isEmpty());
+}
+
+TEST(GxStringTest, AssignsFromFrameworkAndStandardStrings) {
+  GxString s("old");
+  CString c("qeladmin");
+  s = c;
+  EXPECT_EQ(s, "qeladmin");
+  s = CString(std::string("a\0b", 3));  // bytes as they are, NUL included
+  EXPECT_EQ(s.length(), 3);
+  s = CString();
+  EXPECT_TRUE(s.isEmpty());
+  s = std::string("std");
+  EXPECT_EQ(s, "std");
 }
 
 TEST(GxStringTest, WritableCStringAndStreamOutput) {
