@@ -137,6 +137,21 @@ TEST_F(GxServerFixture, GroupsForUserAndMimeTypes) {
     if (m->getSuffixes() == "pdf") pdf = m->getMimeType() == "application/pdf";
   }
   EXPECT_TRUE(pdf);
+  // The first definition whose suffix list contains the suffix as a
+  // substring is what callers pick: each suffix must find its own type.
+  auto firstFor = [&](const char* suffix) {
+    for (long i = 0; i < c->count(); ++i) {
+      auto* m = static_cast<GxMimeTypeDefDVX*>(static_cast<gxDataObjectBase*>(c->elementAt(i).value()));
+      if (m->getSuffixes().indexOf(suffix, 0) > 0) return m->getMimeType().str();
+    }
+    return std::string();
+  };
+  EXPECT_EQ(firstFor("doc"), "application/msword");
+  EXPECT_EQ(firstFor("docx"), "application/vnd.openxmlformats-officedocument.wordprocessingml.document");
+  EXPECT_EQ(firstFor("xls"), "application/vnd.ms-excel");
+  EXPECT_EQ(firstFor("ppt"), "application/vnd.ms-powerpoint");
+  EXPECT_EQ(firstFor("msg"), "application/vnd.ms-outlook");
+  EXPECT_EQ(firstFor("htm"), "text/html");
   delete c;
 }
 
