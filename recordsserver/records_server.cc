@@ -15,6 +15,9 @@
 #include "wsdl.h"
 
 namespace hollin {
+
+extern const char kDefaultSeed[];  // default_seed.cc, generated
+
 namespace {
 
 // What the request log names: set by the handler, read by the logger on
@@ -85,7 +88,11 @@ struct RecordsServer::Impl {
 
 RecordsServer::RecordsServer(const ServerOptions& options) : impl_(new Impl(options)) {
   if (impl_->store.empty()) {
-    if (!options.seed.empty()) impl_->store.loadSeedFile(options.seed);
+    if (options.seed.empty()) {
+      impl_->store.loadSeedText(kDefaultSeed);
+    } else {
+      impl_->store.loadSeedFile(options.seed);
+    }
   }
   httplib::Server& http = impl_->http;
   http.set_tcp_nodelay(true);  // else every answer waits on a delayed ACK

@@ -12,7 +12,7 @@ struct ServerOptions {
   std::string bind = "127.0.0.1";
   int port = 0;  // 0 = any free port
   std::string db = "hollin-server.db";
-  std::string seed;  // loaded into an empty store; none when empty
+  std::string seed;  // loaded into an empty store; the built-in default seed when empty
   size_t maxRequestBytes = 4 * 1024 * 1024;
   size_t threads = 16;
   std::chrono::seconds sessionIdle{1800};

@@ -157,6 +157,19 @@ TEST(ServerProcess, CommandLine) {
   EXPECT_NE(readFile(dir.path() + "/err").find("cannot read seed file"), std::string::npos);
 }
 
+TEST(ServerProcess, EmptyStoreWithoutSeedFileGetsTheBuiltInSeed) {
+  TempDir dir;
+  ServerProcess p({"--port", "0", "--db", dir.path() + "/s.db", "--quiet"}, dir.path() + "/err");
+  int port = portOf(p.firstLine());
+  ASSERT_GT(port, 0);
+  SoapClient c(port);
+  Login a = loginAccount(c, "administrator", "hollin-admin");
+  EXPECT_EQ(callAs(c, a, "ConfigurationController", "getEngineConfigValue",
+                   {std::string("NXSprsdViewID"), std::string("0")}).result, "2");
+  c.http().stop();
+  EXPECT_EQ(p.stop(SIGTERM), 0);
+}
+
 TEST(ServerProcess, BadSeedLeavesTheStoreEmpty) {
   TempDir dir;
   std::ofstream(dir.path() + "/bad.xml") << "<HollinSeed><DataSource name=\"A\"/><Host id=\"x\" name=\"h\" password=\"p\"/></HollinSeed>";
