@@ -16,8 +16,6 @@
 
 namespace hollin {
 
-extern const char kDefaultSeed[];  // default_seed.cc, generated
-
 namespace {
 
 // What the request log names: set by the handler, read by the logger on

@@ -8,6 +8,9 @@
 
 namespace hollin {
 
+// The text of recordsserver/seed/default.xml, built in.
+extern const char kDefaultSeed[];
+
 struct ServerOptions {
   std::string bind = "127.0.0.1";
   int port = 0;  // 0 = any free port
