@@ -523,6 +523,28 @@ TEST_F(ServerTest, BadLinksAreRefusedAsAWhole) {
   EXPECT_TRUE(items(fpc(a, "getTargetList", {std::string("4"), std::to_string(r1), std::string("0"), std::string("0")}).result).empty());
 }
 
+TEST_F(ServerTest, FailedCallsLeaveNothingHalfWritten) {
+  Login a = admin();
+  long long old1 = addDocument(a, "old1", 102), old2 = addDocument(a, "old2", 102);
+  long long fresh = addDocument(a, "new", 101);
+  auto entry = [](long long id, int view) {
+    return "<Item FlPlnCmpntID=\"" + std::to_string(id) + "\" FlPlnViewID=\"" + std::to_string(view) + "\"/>";
+  };
+  ASSERT_FALSE(fpc(a, "addTarget", {std::to_string(fresh), "<List>" + entry(old1, 2) + "</List>"}).fault);
+  // The second entry has no superseding link: the first must not be marked either.
+  expectFault(fpc(a, "supercede", {"<List>" + entry(old1, 2) + entry(old2, 2) + "</List>", std::string("2026-01-02T03:04:05")}),
+              "component " + std::to_string(old2) + " has no superseding record in view 2");
+  EXPECT_EQ(fpc(a, "getFilePlanComponentField", {std::to_string(old1), std::string("FlPlnCmpntSprsdDt"), std::string("false")}).result, "");
+  // A subtree delete that meets a linked record deletes nothing.
+  size_t before = structureSize(a);
+  expectFault(fpc(a, "deleteFilePlanComponent", {std::string("102"), std::string("1")}),
+              "component " + std::to_string(old1) + " has links");
+  EXPECT_EQ(structureSize(a), before);
+  EXPECT_FALSE(fpc(a, "deleteFilePlanComponent", {std::string("102"), std::string("3")}).fault);
+  EXPECT_EQ(structureSize(a), before - 3);
+  EXPECT_TRUE(items(fpc(a, "getTargetList", {std::string("2"), std::to_string(fresh), std::string("0"), std::string("0")}).result).empty());
+}
+
 // ---- tools, life cycle, component design ----
 
 TEST_F(ServerTest, AuditEntriesAreKept) {
