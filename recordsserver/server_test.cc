@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
+#include <sqlite3.h>
 
 #include "operations.h"
 #include "test_client.h"
@@ -543,6 +544,28 @@ TEST_F(ServerTest, FailedCallsLeaveNothingHalfWritten) {
   EXPECT_FALSE(fpc(a, "deleteFilePlanComponent", {std::string("102"), std::string("3")}).fault);
   EXPECT_EQ(structureSize(a), before - 3);
   EXPECT_TRUE(items(fpc(a, "getTargetList", {std::string("2"), std::to_string(fresh), std::string("0"), std::string("0")}).result).empty());
+}
+
+TEST_F(ServerTest, StoreFailureMidCallRollsBackAndIsAServerFault) {
+  Login a = admin();
+  // A trigger makes the store fail on the last statement of the call,
+  // after the component row itself was written.
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open((dir.path() + "/store.db").c_str(), &db), SQLITE_OK);
+  sqlite3_busy_timeout(db, 5000);
+  ASSERT_EQ(sqlite3_exec(db,
+                         "CREATE TRIGGER boom BEFORE INSERT ON component_attr WHEN NEW.value='boom'"
+                         " BEGIN SELECT RAISE(ABORT, 'injected failure'); END;",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  sqlite3_close(db);
+  size_t before = structureSize(a);
+  Reply r = fpc(a, "addFilePlanComponent", {std::string("20"), docAttrs("boom"), std::string("101")});
+  EXPECT_EQ(r.status, 500);
+  EXPECT_EQ(r.faultcode, "soap:Server");
+  EXPECT_EQ(r.description, "internal server error");  // the store's text stays in the log
+  EXPECT_EQ(structureSize(a), before);
+  EXPECT_GT(addDocument(a, "fine"), 0);  // the store is usable afterwards
 }
 
 // ---- tools, life cycle, component design ----
