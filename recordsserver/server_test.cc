@@ -1,6 +1,7 @@
 // The server over HTTP, in process: WSDLs, sessions, every operation family
 // and the faults.
 #include <atomic>
+#include <random>
 #include <set>
 #include <thread>
 
@@ -267,6 +268,46 @@ TEST_F(ServerTest, EngineConfigValues) {
   // The integer argument scopes the key.
   expectFault(cfg("getEngineConfigValue", {std::string("NXEmailID"), std::string("1")}),
               "unknown engine configuration key \"NXEmailID\"");
+}
+
+// Engine configuration values against a std::map model, seeded random
+// sequence of set, get, delete and list.
+TEST_F(ServerTest, EngineConfigMatchesAMapModel) {
+  Login a = admin();
+  std::map<std::pair<std::string, int>, std::string> model;
+  for (const char* k : {"NXDocumentID", "NXEmailID", "NXSprsdViewID", "NXVersionViewID", "NXCrsRefViewID"}) {
+    model[{k, 0}] = callAs(client, a, "ConfigurationController", "getEngineConfigValue", {std::string(k), std::string("0")}).result;
+  }
+  std::mt19937 rng(20261211);
+  const std::vector<std::string> keys = {"NXDocumentID", "NXEmailID", "k&1", "<k2>", "k 3"};
+  for (int step = 0; step < 300; ++step) {
+    std::string key = keys[rng() % keys.size()];
+    int scope = int(rng() % 2);
+    std::string value = std::to_string(int(rng() % 2000) - 1000) + (rng() % 4 == 0 ? "<x>&" : "");
+    int op = int(rng() % 4);
+    auto k = std::make_pair(key, scope);
+    SCOPED_TRACE("step " + std::to_string(step) + " op " + std::to_string(op) + " key " + key);
+    if (op == 0) {
+      ASSERT_FALSE(callAs(client, a, "ConfigurationController", "setEngineConfigValue",
+                          {key, std::to_string(scope), value}).fault);
+      model[k] = value;
+    } else if (op == 1) {
+      Reply r = callAs(client, a, "ConfigurationController", "getEngineConfigValue", {key, std::to_string(scope)});
+      ASSERT_EQ(r.fault, model.count(k) == 0) << r.body;
+      if (!r.fault) {
+        ASSERT_EQ(r.result, model[k]);
+      }
+    } else if (op == 2) {
+      Reply r = callAs(client, a, "ConfigurationController", "deleteEngineConfigValue", {key, std::to_string(scope)});
+      ASSERT_EQ(r.fault, model.erase(k) == 0) << r.body;
+    } else {
+      std::map<std::pair<std::string, int>, std::string> listed;
+      for (auto& i : items(callAs(client, a, "ConfigurationController", "getEngineConfigValueList", {}).result)) {
+        listed[{i["EngCfgKey"], std::stoi(i["EngCfgScope"])}] = i["EngCfgVal"];
+      }
+      ASSERT_EQ(listed, model);
+    }
+  }
 }
 
 TEST_F(ServerTest, HostsUserConfigAndBarCodes) {
