@@ -99,7 +99,16 @@ TEST_F(ServerTest, WsdlListsEveryOperationWithArgumentTypesAndAddress) {
                 "urn:halvor:gre:facade:" + controller + "#" + op.name);
     }
     EXPECT_GT(ops, 0u) << controller;
+    auto again = client.http().Get(("/services/" + controller + "EJBService?wsdl").c_str(), host);
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->body, res->body) << controller;
   }
+  auto plain = client.http().Get("/services/LoginManagerEJBService");
+  ASSERT_TRUE(plain);
+  EXPECT_EQ(plain->status, 405);
+  auto missing = client.http().Get("/wsdl/com/halvor/gre/engine/ejb/facade/NoSuchEJBService.wsdl");
+  ASSERT_TRUE(missing);
+  EXPECT_EQ(missing->status, 404);
 }
 
 TEST_F(ServerTest, WsdlTypesFollowTheOperationTable) {
