@@ -2,6 +2,7 @@
 // stop on SIGTERM, and a restart that keeps the data.
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -113,6 +114,12 @@ TEST(ServerProcess, RestartKeepsDataAndStopsGracefully) {
     record = r.result;
     ASSERT_FALSE(callAs(c, a, "ConfigurationController", "setEngineConfigValue",
                         {std::string("NXEmailID"), std::string("0"), std::string("77")}).fault);
+    // The store holds password hashes: owner only, the WAL too.
+    for (const std::string& f : {db, db + "-wal"}) {
+      struct stat st {};
+      ASSERT_EQ(stat(f.c_str(), &st), 0) << f;
+      EXPECT_EQ(st.st_mode & 0777, 0600u) << f;
+    }
     c.http().stop();  // else the stop waits for the idle keep-alive connection
     EXPECT_EQ(p.stop(SIGTERM), 0);
     std::string log = readFile(dir.path() + "/err1");
