@@ -105,6 +105,10 @@ TEST(ServerProcess, RestartKeepsDataAndStopsGracefully) {
     ASSERT_GT(port, 0);
     SoapClient c(port);
     Login a = loginAccount(c, "administrator", "hollin-admin");
+    // A refused login is logged with its reason, never with the password tried.
+    EXPECT_TRUE(c.call("LoginManager", "integrationLogin",
+                       {std::string("administrator"), std::string("Wr0ngPassw0rd"), std::string("HollinDS"),
+                        std::string(""), std::string("")}).fault);
     Reply r = callAs(c, a, "FilePlanComponentController", "addFilePlanComponent",
                      {std::string("20"),
                       std::string("<List><Item FlPlnCmpntAttrDefColNm=\"XtRecID\">k</Item>"
@@ -126,6 +130,9 @@ TEST(ServerProcess, RestartKeepsDataAndStopsGracefully) {
     EXPECT_NE(log.find("POST LoginManager.integrationLogin 200"), std::string::npos) << log;
     EXPECT_NE(log.find("POST FilePlanComponentController.addFilePlanComponent 200"), std::string::npos) << log;
     EXPECT_EQ(log.find("hollin-admin"), std::string::npos) << "password in the log";
+    EXPECT_EQ(log.find("Wr0ngPassw0rd"), std::string::npos) << "password in the log";
+    EXPECT_NE(log.find("POST LoginManager.integrationLogin 500"), std::string::npos) << log;
+    EXPECT_NE(log.find("fault: wrong password for user \"administrator\""), std::string::npos) << log;
   }
   {
     // The seed is not loaded again into a store that has data.
