@@ -111,6 +111,9 @@ RecordsServer::RecordsServer(const ServerOptions& options) : impl_(new Impl(opti
   httplib::Server& http = impl_->http;
   http.set_tcp_nodelay(true);  // else every answer waits on a delayed ACK
   http.set_payload_max_length(options.maxRequestBytes);
+  // The library's default closes a connection after 5 requests; a SOAP
+  // client makes many small calls on one.
+  http.set_keep_alive_max_count(10000);
   size_t threads = options.threads == 0 ? 1 : options.threads;
   http.new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
   impl_->routes();
