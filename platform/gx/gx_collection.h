@@ -34,6 +34,11 @@ class GXBASE_EXPORT gxCollection {
   // Deletes all owned objects and empties the list.
   void removeAll();
 
+  // Hands the object at `index` over to the caller, who then owns it; its
+  // slot becomes null. Null for a slot that holds no object.
+  // REQUIRES: 0 <= index < count(); otherwise throws GX_EXC_BAD_ARGUMENT.
+  gxDataObjectBase* detach(long index);
+
   // A new iterator at the first element, owned by the caller.
   // REQUIRES: the collection outlives the iterator.
   gxIterator* createIterator() const;

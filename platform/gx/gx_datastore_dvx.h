@@ -118,5 +118,6 @@ class GXDVX_EXPORT GxDatastoreDVX {
   friend class GxDatastoreAdminDVX;
   friend class GxUserMgmtDVX;
   friend class GxMimeTypeMgmtDVX;
+  friend struct GxDatastoreDVXImpl;
   GxDatastoreDVXImpl* impl_;
 };
