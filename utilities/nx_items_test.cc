@@ -164,11 +164,13 @@ TEST_F(NxItemsTest, LongAttributeNameIsNotCut) {
 
 TEST_F(NxItemsTest, MimeTypeBySuffix) {
   server_.admin().addMimeType("application/x-capitals", "CAPX");
+  server_.admin().addMimeType("application/x-longer", "abcx,abcy");
+  server_.admin().addMimeType("application/x-shorter", "abc");
   struct Row { const char* file; const char* mime; const char* why; };
   const Row rows[] = {
       {"report.final.PDF", "application/pdf", "last dot, lower-cased"},
-      {"a.doc", "application/vnd.openxmlformats-officedocument.wordprocessingml.document",
-       "substring of an earlier list (docx,docm) wins"},
+      {"a.doc", "application/msword", "doc,dot"},
+      {"f.abc", "application/x-longer", "substring of an earlier list (abcx,abcy) wins"},
       {"b.docx", "application/vnd.openxmlformats-officedocument.wordprocessingml.document", "exact"},
       {"c.capx", "application/x-capitals", "definition in capitals matches"},
       {"d.ml", "message/rfc822", "substring of eml, listed before html"},
