@@ -64,6 +64,11 @@ CurlTransport::CurlTransport() {
 
 CurlTransport::~CurlTransport() { curl_easy_cleanup(static_cast<CURL*>(curl_)); }
 
+void CurlTransport::closeConnections() {
+  curl_easy_cleanup(static_cast<CURL*>(curl_));
+  curl_ = curl_easy_init();
+}
+
 HttpResponse CurlTransport::get(const std::string& url, long timeoutMs) {
   return perform(url, nullptr, nullptr, timeoutMs);
 }

@@ -42,6 +42,9 @@ class CurlTransport : public HttpTransport {
   HttpResponse post(const std::string& url, const std::vector<std::string>& headers,
                     const std::string& body, long timeoutMs) override;
 
+  // Closes every kept-alive connection (the next request opens a new one).
+  void closeConnections();
+
   // Connections opened so far (a reused connection adds nothing).
   long connectionsOpened() const { return connectionsOpened_; }
   // Requests retried on a fresh connection after a reused one had closed.

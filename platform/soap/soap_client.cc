@@ -453,3 +453,5 @@ extern "C" void qelsoapFlushWsdlCache() {
   std::lock_guard<std::mutex> lock(qelsoap::gCacheMutex);
   qelsoap::cache().clear();
 }
+
+extern "C" void qelsoapCloseConnections() { qelsoap::threadTransport().closeConnections(); }

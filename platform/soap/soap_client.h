@@ -65,4 +65,7 @@ extern "C" {
 QELSOAP_API HRESULT qelsoapRegister();
 // Forgets every cached WSDL, so the next MSSoapInit fetches again.
 QELSOAP_API void qelsoapFlushWsdlCache();
+// Closes the calling thread's kept-alive connections (e.g. before a server
+// that a test started is stopped).
+QELSOAP_API void qelsoapCloseConnections();
 }
