@@ -88,6 +88,8 @@ SoapTestServer::SoapTestServer() : server_(std::make_unique<httplib::Server>()) 
   server_->set_keep_alive_timeout(1);
   port_ = server_->bind_to_any_port("127.0.0.1");
   thread_ = std::make_unique<std::thread>([this] { server_->listen_after_bind(); });
+  // stop() before the loop runs would be lost and the join would hang.
+  while (!server_->is_running()) std::this_thread::yield();
 }
 
 SoapTestServer::~SoapTestServer() {
