@@ -15,6 +15,9 @@
 //   request and it writes one element
 //     <h:SessionHandle xmlns:h="urn:halvor:gre:session">text</h:SessionHandle>
 //
+// https: servers are verified against the system's trusted authorities, or
+// against the PEM file that the environment variable QELSOAP_CAINFO names.
+//
 // Objects are used on the thread that created them (apartment rule); the
 // connections of all clients of one thread are pooled and kept alive.
 
