@@ -9,8 +9,10 @@
 // Each call writes one line:
 //   "<UTC date> <time.ms> [<pid>:<tid>] <level> <module> <function>: <text>"
 // with line feeds and carriage returns inside the text written as "\n" and
-// "\r" so that one call stays one line. Lines of concurrent calls, threads or
-// processes never interleave (one append write per line).
+// "\r" so that one call stays one line. Lines of concurrent calls never
+// interleave: calls of one process are serialized, and each line is one
+// write to a file opened for appending, so processes sharing a file keep
+// their lines whole too.
 
 #include <cstdarg>
 

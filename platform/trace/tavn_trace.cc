@@ -89,7 +89,8 @@ void emit(const std::string& line) {
 extern "C" int TaVNOutputTraceV(int level, const char* module, const char* function,
                                 const char* format, va_list args) {
   try {
-    const bool write = configuredLevel() > 0 && level <= configuredLevel();
+    const int maxLevel = configuredLevel();
+    const bool write = maxLevel > 0 && level <= maxLevel;
     const bool capture = qel::trace::anyCaptureActive();
     if (!write && !capture) return 0;
     std::string text = qel::trace::formatTrace(format, args);
