@@ -30,7 +30,8 @@ struct QELSOAP_API ISoapClient : IDispatch {
   // are followed). `service` and `port` select a port ("" or null = the first
   // SOAP 1.1 port); `wsml` is ignored. Parsed WSDLs are cached per URL for
   // the process. Results: S_OK; E_INVALIDARG (no URL); E_FAIL when the WSDL
-  // cannot be fetched or understood.
+  // cannot be fetched or understood (the cause goes to OutputDebugStringA as
+  // "ERROR [MSSoapInit]: <cause>").
   virtual HRESULT MSSoapInit(BSTR wsdlUrl, BSTR service, BSTR port, BSTR wsml) = 0;
   // Connector properties: "Timeout" (ms for each call, integer VARIANT > 0;
   // default 30000) and "EndPointURL" (string: overrides the WSDL address).

@@ -320,7 +320,12 @@ TEST_F(SoapClientPlain, InitFailuresAndWsdlCache) {
   _bstr_t e("");
   ComPtr<ISoapClient> c = make();
   EXPECT_EQ(c->MSSoapInit(nullptr, e, e, e), E_INVALIDARG);
-  EXPECT_EQ(c->MSSoapInit(b((server.base() + "wsdl/Missing.wsdl").c_str()), e, e, e), E_FAIL);
+  {
+    DebugOutputCapture debug;
+    EXPECT_EQ(c->MSSoapInit(b((server.base() + "wsdl/Missing.wsdl").c_str()), e, e, e), E_FAIL);
+    EXPECT_EQ(debug.joined(), "ERROR [MSSoapInit]: HTTP status 404 fetching " + server.base() +
+                                  "wsdl/Missing.wsdl\n");
+  }
   EXPECT_EQ(c->MSSoapInit(b((server.base() + "wsdl/Broken.wsdl").c_str()), e, e, e), E_FAIL);
   EXPECT_EQ(c->MSSoapInit(b("file:///etc/hostname"), e, e, e), E_FAIL);
   int before = server.wsdlGets();
