@@ -8,9 +8,10 @@
 //   operation; Invoke encodes the arguments by the WSDL part types, posts the
 //   envelope over HTTP/1.1 (libcurl, keep-alive, https) and decodes the
 //   result or the fault.
-//   Arguments: string parts take VT_BSTR (a null BSTR, VT_EMPTY or VT_NULL
-//   travel as xsi:nil="true", which the reference server reads as the empty
-//   text), integers or text of digits; int/long/short parts take any integer
+//   Arguments: VT_EMPTY and VT_NULL travel as xsi:nil="true"; string parts
+//   take VT_BSTR (a null BSTR travels as nil too, which the reference server
+//   reads as the empty text) or integers; integer parts also take text of
+//   digits; int/long/short parts take any integer
 //   tag (out of range: DISP_E_OVERFLOW); boolean parts VT_BOOL or integers
 //   (non-zero = true); dateTime parts VT_DATE (an OLE automation date, sent
 //   as local "YYYY-MM-DDThh:mm:ss"). Others: DISP_E_TYPEMISMATCH, with

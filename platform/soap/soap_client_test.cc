@@ -248,6 +248,19 @@ TEST_P(SoapClientTest, OneMegabyteAnswer) {
   EXPECT_EQ(text(o.result), big);
 }
 
+TEST_P(SoapClientTest, AnswerCharsetIsHonoured) {
+  create();
+  server.setHandler([](const SoapCall&) {
+    std::string body = makeAnswer(GetParam(), SoapTestServer::ns("Svc"), "echo", "Gr@@e");
+    body.replace(body.find("@@"), 2, "\xFC\xDF");  // "üß" in ISO-8859-1
+    return SoapReply{200, "text/xml; charset=ISO-8859-1", body, 0};
+  });
+  _bstr_t arg("x");
+  Outcome o = call("echo", Args().str(arg));
+  ASSERT_EQ(o.hr, S_OK) << o.description;
+  EXPECT_EQ(text(o.result), "Grüße");
+}
+
 TEST_P(SoapClientTest, DispatchErrors) {
   create();
   Outcome o = call("noSuchOperation");
