@@ -37,7 +37,8 @@ TEST(GxHashTest, RandomSourceFailureIsAStorageException) {
       ADD_FAILURE() << "no throw for errno " << error;
     } catch (const GxException& e) {
       EXPECT_EQ(e.exceptionId(), GX_EXC_STORAGE);
-      EXPECT_EQ(std::string(e.description()), std::string("no random bytes: ") + std::strerror(error));
+      EXPECT_EQ(std::string(e.description()),
+                std::string("no random bytes: ") + std::strerror(error));
     }
   }
 }
@@ -73,8 +74,8 @@ class GxUserStoreTest : public ::testing::Test {
 TEST_F(GxUserStoreTest, StoredHashesStayReadable) {
   std::string salt;
   for (int i = 0; i < 16; ++i) salt.push_back(static_cast<char>(i));
-  insertUser("qeladmin", salt, unhex("53378d3fcc6738cabff36def8e8b959b094a5261bfebd9351ef44548a2ef77dc"),
-             10000);
+  insertUser("qeladmin", salt,
+             unhex("53378d3fcc6738cabff36def8e8b959b094a5261bfebd9351ef44548a2ef77dc"), 10000);
   // A row with another count and length is verified by what it says.
   insertUser("short", salt, unhex("00e24ded87dff6fc4077059c61255a00affc00ae"), 3);
   struct Row {

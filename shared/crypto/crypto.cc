@@ -46,13 +46,17 @@ class Sha256 {
 
   // The digest; the state is spent afterwards.
   std::string finish() {
-    uint64_t bits = total_ * 8;
-    const unsigned char pad = 0x80, zero = 0;
-    update(&pad, 1);
-    while (bufLen_ != kBlock - 8) update(&zero, 1);
-    unsigned char len[8];
-    for (int i = 0; i < 8; ++i) len[i] = static_cast<unsigned char>(bits >> (56 - 8 * i));
-    update(len, 8);
+    const uint64_t bits = total_ * 8;
+    buf_[bufLen_++] = 0x80;
+    if (bufLen_ > kBlock - 8) {  // no room left for the length
+      std::memset(buf_ + bufLen_, 0, kBlock - bufLen_);
+      block(buf_);
+      bufLen_ = 0;
+    }
+    std::memset(buf_ + bufLen_, 0, kBlock - 8 - bufLen_);
+    for (int i = 0; i < 8; ++i)
+      buf_[kBlock - 8 + i] = static_cast<unsigned char>(bits >> (56 - 8 * i));
+    block(buf_);
     std::string out(32, '\0');
     for (int i = 0; i < 8; ++i)
       for (int j = 0; j < 4; ++j) out[4 * i + j] = static_cast<char>(h_[i] >> (24 - 8 * j));
