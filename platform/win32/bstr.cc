@@ -280,6 +280,11 @@ _bstr_t::operator const char*() const {
   if (!wstr_) return nullptr;
   if (narrow_ && !exposed_) return narrow_;
   std::string u8 = utf16ToUtf8(wstr_, SysStringLen(wstr_));
+  // Handed out writable: the text may have changed behind our back. Keep the
+  // old pointer when it has not, so that it stays valid as promised.
+  if (narrow_ && std::strlen(narrow_) == u8.size() && std::memcmp(narrow_, u8.data(), u8.size()) == 0) {
+    return narrow_;
+  }
   char* fresh = new (std::nothrow) char[u8.size() + 1];
   if (!fresh) _com_issue_error(E_OUTOFMEMORY);
   std::memcpy(fresh, u8.c_str(), u8.size() + 1);

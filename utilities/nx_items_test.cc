@@ -1,0 +1,234 @@
+// Item creation with attribute lists and MIME matching, deletion, check-in.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "QELUtilities.h"
+#include "TaVNtraceCapture.h"
+#include "gx_test_server.h"
+#include "nx_items.h"
+
+namespace {
+
+using ::testing::ElementsAreArray;
+
+class NxItemsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ds_ = server_.connect("alice", GxTestServer::kAlicePw);
+    file_ = server_.writeFile("report.final.PDF", "%PDF-1.4 body");
+  }
+
+  std::unique_ptr<GxDDO> reload(GxDDO* item) {
+    return std::unique_ptr<GxDDO>(ds_->createDDOFromPid(item->getPidString()));
+  }
+  static std::string attr(GxDDO* item, const char* name) {
+    GxAny v = item->getData(item->dataId(GxString(name)));
+    return v.isNull() ? "<null>" : v.asString().str();
+  }
+  static GxLobDVX* onlyPart(GxDDO* item) {
+    gxCollection* parts = item->getData(item->dataId(GxString("GxParts")));
+    if (parts == nullptr || parts->count() != 1) return nullptr;
+    return dynamic_cast<GxLobDVX*>(parts->elementAt(0).asObject());
+  }
+
+  GxTestServer server_;
+  std::unique_ptr<GxDatastoreDVX> ds_;
+  std::string file_;
+};
+
+TEST_F(NxItemsTest, CreateWithKnownAndUnknownAttributeTracesEachStep) {
+  TraceCapture cap;
+  GxDDO* item = nullptr;
+  ASSERT_EQ(0, TaVNCreateNXItem(ds_.get(), "QELDocument", file_.c_str(), "Title=A|Nope=B", item));
+  std::unique_ptr<GxDDO> owned(item);
+  const std::vector<TraceLine> want = {
+      {3, "QELUtilities", "TaVNCreateNXItem", "begin."},
+      {3, "QELUtilities", "TaVNCreateNXItem", "creating new NX item."},
+      {3, "QELUtilities", "TaVNCreateNXItem", "extracting attributes and values provided."},
+      {3, "QELUtilities", "TaVNCreateNXItem", "key/value pair (szPair) = Title=A"},
+      {2, "QELUtilities", "TaVNCreateNXItem", "attribute name (szName) = Title"},
+      {2, "QELUtilities", "TaVNCreateNXItem", "attribute value (szValue) = A"},
+      {2, "QELUtilities", "TaVNCreateNXItem", "copied attribute (Title) from list to index class"},
+      {3, "QELUtilities", "TaVNCreateNXItem", "key/value pair (szPair) = Nope=B"},
+      {2, "QELUtilities", "TaVNCreateNXItem", "attribute name (szName) = Nope"},
+      {2, "QELUtilities", "TaVNCreateNXItem", "attribute value (szValue) = B"},
+      {2, "QELUtilities", "TaVNCreateNXItem", "possible attribute (Nope) in list is not in index class"},
+      {2, "QELUtilities", "TaVNCreateNXItem", "skipping attribute."},
+      {3, "QELUtilities", "TaVNCreateNXItem", "setting parts (GxParts) and object content (XDO)."},
+      {3, "QELUtilities", "TaVNCreateNXItem", "calling findMimeType()..."},
+      {2, "QELUtilities", "TaVNCreateNXItem", "setting mime type to 'application/pdf'"},
+      {3, "QELUtilities", "TaVNCreateNXItem", "creating an xdo."},
+      {3, "QELUtilities", "TaVNCreateNXItem", "add the xdo to the parts."},
+      {3, "QELUtilities", "TaVNCreateNXItem", "add the parts to the ddo."},
+      {3, "QELUtilities", "TaVNCreateNXItem", "calling pDDO->add()..."},
+      {3, "QELUtilities", "TaVNCreateNXItem", "pDDO->add() was successful."},
+      {3, "QELUtilities", "TaVNCreateNXItem", "end."},
+  };
+  EXPECT_THAT(cap.lines("QELUtilities", "TaVNCreateNXItem"), ElementsAreArray(want));
+  EXPECT_EQ(1, GxEnvironment::getSubSystem());
+
+  auto stored = reload(item);
+  EXPECT_EQ("A", attr(stored.get(), "Title"));
+  EXPECT_EQ("<null>", attr(stored.get(), "Author"));
+  GxLobDVX* part = onlyPart(stored.get());
+  ASSERT_NE(nullptr, part);
+  EXPECT_EQ("application/pdf", part->getMimeType().str());
+  EXPECT_EQ(7, part->getPartNumber());
+  EXPECT_EQ("%PDF-1.4 body", std::string(part->getContent(), part->getContentSize()));
+}
+
+// How attribute lists are split and applied.
+TEST_F(NxItemsTest, AttributeListForms) {
+  const std::string longTitle(200, 't');  // beyond the old fixed 99-character value buffer
+  struct Row { std::string list; std::string title; std::string author; const char* why; };
+  const Row rows[] = {
+      {"Title=a=b|Author=x", "a=b", "x", "value is everything after the first ="},
+      {"||Title=T||Author=U|", "T", "U", "empty pairs are skipped"},
+      {"Junk|Title=T", "T", "<null>", "pair without = is skipped"},
+      {"Title=", "", "<null>", "empty value"},
+      {"Title=" + longTitle, longTitle, "<null>", "long values are not cut"},
+  };
+  for (const Row& r : rows) {
+    GxDDO* item = nullptr;
+    TraceCapture cap;
+    ASSERT_EQ(0, TaVNCreateNXItem(ds_.get(), "QELDocument", file_.c_str(), r.list.c_str(), item)) << r.why;
+    std::unique_ptr<GxDDO> owned(item);
+    auto stored = reload(item);
+    EXPECT_EQ(r.title, attr(stored.get(), "Title")) << r.why;
+    EXPECT_EQ(r.author, attr(stored.get(), "Author")) << r.why;
+    if (r.list.rfind("Junk", 0) == 0) {
+      EXPECT_TRUE(cap.contains(2, "QELUtilities", "TaVNCreateNXItem", "key/value pair has no '=', skipping."));
+    }
+  }
+}
+
+TEST_F(NxItemsTest, NullAttributeListStoresOnlyTheParts) {
+  TraceCapture cap;
+  GxDDO* item = nullptr;
+  ASSERT_EQ(0, TaVNCreateNXItem(ds_.get(), "QELDocument", file_.c_str(), nullptr, item));
+  std::unique_ptr<GxDDO> owned(item);
+  EXPECT_FALSE(cap.contains("extracting attributes and values provided."));
+  auto stored = reload(item);
+  EXPECT_EQ("<null>", attr(stored.get(), "Title"));
+  EXPECT_NE(nullptr, onlyPart(stored.get()));
+}
+
+TEST_F(NxItemsTest, FailuresLeaveAnUnstoredItemForTheCaller) {
+  struct Row { const char* type; std::string file; std::string list; const char* why; };
+  const Row rows[] = {
+      {"QELDocument", file_, "Author=" + std::string(300, 'a'), "value too long for the attribute"},
+      {"QELDocument", server_.dir() + "/missing.pdf", "", "unreadable file"},
+  };
+  for (const Row& r : rows) {
+    TraceCapture cap;
+    GxDDO* item = nullptr;
+    EXPECT_EQ(-1, TaVNCreateNXItem(ds_.get(), r.type, r.file.c_str(), r.list.c_str(), item)) << r.why;
+    ASSERT_NE(nullptr, item) << r.why;
+    EXPECT_FALSE(item->isStored()) << r.why;
+    delete item;
+    EXPECT_EQ(1u, cap.count(1, "QELUtilities", "TaVNCreateNXItem", "Caught GxException!")) << r.why;
+    EXPECT_EQ("end.", cap.texts("QELUtilities", "TaVNCreateNXItem").back()) << r.why;
+  }
+  // Unknown item type: no item object at all.
+  GxDDO* item = nullptr;
+  EXPECT_EQ(-1, TaVNCreateNXItem(ds_.get(), "NoSuchType", file_.c_str(), nullptr, item));
+  EXPECT_EQ(nullptr, item);
+  EXPECT_EQ(-1, TaVNCreateNXItem(nullptr, "QELDocument", file_.c_str(), nullptr, item));
+}
+
+TEST_F(NxItemsTest, MimeTypeBySuffix) {
+  server_.admin().addMimeType("application/x-capitals", "CAPX");
+  struct Row { const char* file; const char* mime; const char* why; };
+  const Row rows[] = {
+      {"report.final.PDF", "application/pdf", "last dot, lower-cased"},
+      {"a.doc", "application/vnd.openxmlformats-officedocument.wordprocessingml.document",
+       "substring of an earlier list (docx,docm) wins"},
+      {"b.docx", "application/vnd.openxmlformats-officedocument.wordprocessingml.document", "exact"},
+      {"c.capx", "application/x-capitals", "definition in capitals matches"},
+      {"d.ml", "message/rfc822", "substring of eml, listed before html"},
+      {"e.unknownext", "text/plain", "no match: text/plain"},
+      {"mail.MSG", "application/vnd.ms-outlook", "msg"},
+      {"notes.txt", "text/plain", "txt"},
+  };
+  for (const Row& r : rows) EXPECT_EQ(r.mime, findMimeType(ds_.get(), GxString(r.file)).str()) << r.why;
+}
+
+TEST_F(NxItemsTest, MimeTraceLinesForMsgTxtAndNoMatch) {
+  struct Row { const char* file; TraceLine want; };
+  const Row rows[] = {
+      {"m.msg", {3, "QELUtilities", "findMimeType", "Outlook msg mime type = application/vnd.ms-outlook"}},
+      {"n.txt", {3, "QELUtilities", "findMimeType", "found default txt match, saving"}},
+      {"o.zzz", {3, "QELUtilities", "findMimeType", "could not find a match, using mime type for txt."}},
+  };
+  for (const Row& r : rows) {
+    TraceCapture cap;
+    findMimeType(ds_.get(), GxString(r.file));
+    auto lines = cap.lines("QELUtilities", "findMimeType");
+    EXPECT_NE(lines.end(), std::find(lines.begin(), lines.end(), r.want)) << cap.dump();
+    EXPECT_EQ((TraceLine{3, "QELUtilities", "findMimeType", "begin."}), lines.front());
+    EXPECT_EQ((TraceLine{3, "QELUtilities", "findMimeType", "end."}), lines.back());
+  }
+  TraceCapture cap;
+  findMimeType(ds_.get(), GxString("p.pdf"));
+  EXPECT_TRUE(cap.contains(2, "QELUtilities", "findMimeType", "file name suffix = pdf"));
+  EXPECT_TRUE(cap.contains(3, "QELUtilities", "findMimeType", "current suffix list is 'txt,text,log'"));
+  EXPECT_TRUE(cap.contains(2, "QELUtilities", "findMimeType", "found suffix match."));
+  EXPECT_TRUE(cap.contains(2, "QELUtilities", "findMimeType", "mime type = application/pdf"));
+}
+
+TEST_F(NxItemsTest, DeleteByItemIdThenAgainFails) {
+  GxDDO* item = nullptr;
+  ASSERT_EQ(0, TaVNCreateNXItem(ds_.get(), "QELDocument", file_.c_str(), "Title=x", item));
+  std::unique_ptr<GxDDO> owned(item);
+  const GxString id = item->getItemId();
+  {
+    TraceCapture cap;
+    EXPECT_EQ(0, TaVNDeleteNXItem(ds_.get(), id));
+    EXPECT_THAT(cap.texts("QELUtilities", "TaVNDeleteNXItem"),
+                ElementsAreArray({"begin.", "creating DDO.", "calling pDDO->del()...",
+                                  "pDDO->del() was successful.", "end."}));
+  }
+  EXPECT_THROW(delete ds_->createDDOFromPid(id), GxException);
+  TraceCapture cap;
+  EXPECT_EQ(-1, TaVNDeleteNXItem(ds_.get(), id));
+  EXPECT_EQ(1u, cap.count(1, "QELUtilities", "TaVNDeleteNXItem", "  Exception ID: 9"));
+  EXPECT_EQ("end.", cap.texts("QELUtilities", "TaVNDeleteNXItem").back());
+}
+
+TEST_F(NxItemsTest, CheckInAllStopsAtFirstFailure) {
+  auto bob = server_.connect("bob", GxTestServer::kBobPw);
+  GxDDO items[3];
+  for (int i = 0; i < 3; ++i) {
+    GxDDO* created = nullptr;
+    ASSERT_EQ(0, TaVNCreateNXItem(ds_.get(), "QELDocument", file_.c_str(), nullptr, created));
+    items[i] = *created;
+    delete created;
+  }
+  ds_->checkOut(&items[0]);
+  std::unique_ptr<GxDDO> second(bob->createDDOFromPid(items[1].getPidString()));
+  bob->checkOut(second.get());
+  ds_->checkOut(&items[2]);
+
+  TraceCapture cap;
+  EXPECT_EQ(-1, DVXcheckInAll(ds_.get(), 3, items));
+  EXPECT_EQ(1u, cap.count(1, "QELUtilities", "DVXcheckInAll", "  Exception ID: 12"));
+  auto checkedOutBy = [&](int i) {
+    std::unique_ptr<GxDDO> fresh(ds_->createDDOFromPid(items[i].getPidString()));
+    for (unsigned short p = 1; p <= fresh->propertyCount(); ++p)
+      if (fresh->getPropertyName(p) == "CheckedOutBy") return fresh->getProperty(p).asString().str();
+    return std::string("?");
+  };
+  EXPECT_EQ("", checkedOutBy(0));
+  EXPECT_EQ("bob", checkedOutBy(1));
+  EXPECT_EQ("alice", checkedOutBy(2));
+
+  EXPECT_EQ(0, DVXcheckInAll(ds_.get(), 0, nullptr));
+  EXPECT_EQ(0, DVXcheckInAll(ds_.get(), 1, &items[2]));
+  EXPECT_EQ("", checkedOutBy(2));
+}
+
+}  // namespace
