@@ -1,0 +1,8 @@
+#include "soap_client.h"
+
+namespace {
+
+// Registration when the library is loaded.
+const HRESULT gRegistered = qelsoapRegister();
+
+}  // namespace
