@@ -94,7 +94,8 @@ class GXDVX_EXPORT GxDDO : public gxDataObjectBase {
   GxDatastoreDVX* getDatastore() const;
 
   // Reloads attributes, child items and parts from the server, discarding
-  // changes in memory. The option is accepted and ignored. Throws 9 when the
+  // changes in memory; collections read from this item before are deleted
+  // (read them again). The option is accepted and ignored. Throws 9 when the
   // item no longer exists, 22 when it was never stored.
   void retrieve(long option = 0);
   // Stores a new item with its child items and parts, in one transaction

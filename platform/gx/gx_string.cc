@@ -6,6 +6,8 @@
 #include <cstring>
 #include <ostream>
 
+#include "platform/win32/cstring.h"
+
 GxString::GxString() : s_(new std::string) {}
 GxString::GxString(const char* s) : s_(new std::string(s ? s : "")) {}
 GxString::GxString(const std::string& s) : s_(new std::string(s)) {}
@@ -30,6 +32,15 @@ GxString& GxString::operator=(const char* s) {
   // s may point into this string (e.g. s = (char*)s + 1).
   std::string copy(s ? s : "");
   s_->swap(copy);
+  return *this;
+}
+
+GxString& GxString::operator=(const std::string& s) {
+  *s_ = s;
+  return *this;
+}
+GxString& GxString::operator=(const CString& s) {
+  *s_ = s.str();
   return *this;
 }
 

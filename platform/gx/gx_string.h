@@ -6,6 +6,8 @@
 
 #include "platform/gx/gx_export.h"
 
+class CString;  // platform/win32/cstring.h
+
 class GXBASE_EXPORT GxString {
  public:
   GxString();
@@ -23,7 +25,9 @@ class GXBASE_EXPORT GxString {
   GxString& operator=(const GxString& other);
   GxString& operator=(GxString&& other) noexcept;
   GxString& operator=(const char* s);  // null gives the empty string
-  // Assignment from the framework string CString follows once that type exists.
+  GxString& operator=(const std::string& s);
+  // From the framework string: its bytes as they are (UTF-8, NULs kept).
+  GxString& operator=(const CString& s);
 
   GxString operator+(const GxString& rhs) const;
   GxString operator+(const char* rhs) const;

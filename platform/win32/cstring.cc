@@ -1,5 +1,7 @@
 #include "cstring.h"
 
+#include "bstr.h"
+
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
@@ -38,6 +40,23 @@ void appendV(std::string& out, const char* fmt, va_list ap) {
 }  // namespace
 
 CString::CString(const char* s) : s_(view(s)) {}
+
+CString::CString(const OLECHAR* s) {
+  if (s) {
+    size_t n = 0;
+    while (s[n]) ++n;
+    s_ = utf16ToUtf8(s, n);
+  }
+}
+
+CString::CString(const _bstr_t& s) : s_(s.str()) {}
+
+CString& CString::operator=(const OLECHAR* s) { return *this = CString(s); }
+
+CString& CString::operator=(const _bstr_t& s) {
+  s_ = s.str();
+  return *this;
+}
 
 CString::CString(const char* s, int length) {
   if (s && length > 0) s_.assign(s, static_cast<size_t>(length));

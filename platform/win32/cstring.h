@@ -9,6 +9,8 @@
 #include "qelwin_export.h"
 #include "wintypes.h"
 
+class _bstr_t;
+
 class QELWIN_API CString {
  public:
   CString() = default;
@@ -17,6 +19,11 @@ class QELWIN_API CString {
   // The first `length` bytes of `s` (which may hold NULs). REQUIRES: s readable
   // for length bytes unless length <= 0.
   CString(const char* s, int length);
+  // UTF-16 text converted to UTF-8; a null pointer gives an empty string.
+  CString(const OLECHAR* s);  // NOLINT
+  // The text of a COM string as UTF-8 (empty when it holds no string).
+  // Explicit so that mixed expressions keep one meaning.
+  explicit CString(const _bstr_t& s);
   CString(const std::string& s) : s_(s) {}  // NOLINT
   CString(std::string&& s) : s_(std::move(s)) {}  // NOLINT
   // `ch` repeated `repeat` times (none when repeat <= 0).
@@ -28,6 +35,8 @@ class QELWIN_API CString {
   CString& operator=(const char* s);
   CString& operator=(const std::string& s);
   CString& operator=(char ch);
+  CString& operator=(const OLECHAR* s);
+  CString& operator=(const _bstr_t& s);
 
   // Pointer to the NUL-terminated text, valid until this string changes or dies.
   operator const char*() const { return s_.c_str(); }  // NOLINT

@@ -96,15 +96,28 @@ struct Mutex {
   std::string shmName;  // empty: unnamed, block on the heap
   SharedBlock* block = nullptr;
   int fd = -1;
-  // Ownership levels held by threads of this process. While non-zero the
-  // memory must stay mapped: a robust mutex is linked into its owner
-  // thread's robust list, which the kernel walks when that thread exits.
+  // Ownership levels taken by threads of this process (successful waits
+  // minus releases). It over-counts after an owner thread died, never
+  // under-counts: zero means no thread of this process owns the mutex.
   std::atomic<long> held{0};
 
   ~Mutex() {
-    if (held.load() != 0) return;  // deliberately kept (see `held`)
+    if (!block) return;
+    // A robust mutex sits in its owner thread's robust list, which the kernel
+    // walks when that thread exits: its memory must not go away while a live
+    // thread of this process owns it. Take it ourselves to find out; this
+    // also drops ownership the closing thread still holds.
+    pthread_mutex_t* pm = &block->mutex;
+    int rc = pthread_mutex_trylock(pm);
+    if (rc == EOWNERDEAD) pthread_mutex_consistent(pm);
+    if (rc == 0 || rc == EOWNERDEAD) {
+      while (pthread_mutex_unlock(pm) == 0) {
+      }
+    } else if (held.load() != 0) {
+      return;  // another live thread here may own it: keep the memory
+    }
     if (shmName.empty()) {
-      pthread_mutex_destroy(&block->mutex);
+      pthread_mutex_destroy(pm);
       delete block;
       return;
     }
@@ -275,7 +288,7 @@ std::string qelMutexShmName(LPCSTR name) {
   return "/qel-mutex." + std::to_string(getuid()) + "." + escaped;
 }
 
-HANDLE CreateMutexA(void*, BOOL initialOwner, LPCSTR name) {
+HANDLE MutexApi::createMutex(void*, BOOL initialOwner, LPCSTR name) {
   bool existed = false;
   HANDLE h;
   if (!name || !*name) {
@@ -284,7 +297,6 @@ HANDLE CreateMutexA(void*, BOOL initialOwner, LPCSTR name) {
     if (!m->block || !initMutex(&m->block->mutex, false)) {
       delete m->block;
       m->block = nullptr;
-      m->held = 1;  // nothing to free in the destructor
       SetLastError(ERROR_NOT_ENOUGH_MEMORY);
       return nullptr;
     }
@@ -295,12 +307,12 @@ HANDLE CreateMutexA(void*, BOOL initialOwner, LPCSTR name) {
     h = openNamed(name, true, &existed);
     if (!h) return nullptr;
   }
-  if (initialOwner && !existed) WaitForSingleObject(h, INFINITE);
+  if (initialOwner && !existed) MutexApi::waitForSingleObject(h, INFINITE);
   SetLastError(existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
   return h;
 }
 
-HANDLE OpenMutexA(DWORD, BOOL, LPCSTR name) {
+HANDLE MutexApi::openMutex(DWORD, BOOL, LPCSTR name) {
   if (!name || !*name) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
@@ -311,7 +323,7 @@ HANDLE OpenMutexA(DWORD, BOOL, LPCSTR name) {
   return h;
 }
 
-DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
+DWORD MutexApi::waitForSingleObject(HANDLE handle, DWORD milliseconds) {
   std::shared_ptr<Mutex> m;
   {
     Table& t = table();
@@ -357,7 +369,7 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
   }
 }
 
-BOOL ReleaseMutex(HANDLE handle) {
+BOOL MutexApi::releaseMutex(HANDLE handle) {
   std::shared_ptr<Mutex> m;
   {
     Table& t = table();
@@ -376,7 +388,7 @@ BOOL ReleaseMutex(HANDLE handle) {
   return TRUE;
 }
 
-BOOL CloseHandle(HANDLE handle) {
+BOOL MutexApi::closeHandle(HANDLE handle) {
   std::shared_ptr<Mutex> m;  // released after the table lock: its destructor may flock
   Table& t = table();
   std::lock_guard<std::mutex> lock(t.mu);
@@ -389,3 +401,28 @@ BOOL CloseHandle(HANDLE handle) {
   t.handles.erase(it);
   return TRUE;
 }
+
+namespace {
+MutexApi g_realApi;
+std::atomic<MutexApi*> g_api{&g_realApi};
+}  // namespace
+
+MutexApi::~MutexApi() = default;
+
+ScopedMutexApi::ScopedMutexApi(MutexApi* api) : previous_(g_api.exchange(api)) {}
+
+ScopedMutexApi::~ScopedMutexApi() { g_api.store(previous_); }
+
+HANDLE CreateMutexA(void* security, BOOL initialOwner, LPCSTR name) {
+  return g_api.load()->createMutex(security, initialOwner, name);
+}
+
+HANDLE OpenMutexA(DWORD access, BOOL inherit, LPCSTR name) { return g_api.load()->openMutex(access, inherit, name); }
+
+DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
+  return g_api.load()->waitForSingleObject(handle, milliseconds);
+}
+
+BOOL ReleaseMutex(HANDLE handle) { return g_api.load()->releaseMutex(handle); }
+
+BOOL CloseHandle(HANDLE handle) { return g_api.load()->closeHandle(handle); }

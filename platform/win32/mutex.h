@@ -50,8 +50,10 @@ QELWIN_API DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
 // calling thread does not own it, ERROR_INVALID_HANDLE for a bad handle.
 QELWIN_API BOOL ReleaseMutex(HANDLE handle);
 
-// Closes a handle (it does not release ownership, as on Windows). FALSE with
-// ERROR_INVALID_HANDLE for an unknown or already closed handle.
+// Closes a handle. Ownership held by other threads is kept, as on Windows;
+// when the last handle of this process goes, the closing thread's own
+// ownership is given up (the memory of the mutex goes away with it). FALSE
+// with ERROR_INVALID_HANDLE for an unknown or already closed handle.
 QELWIN_API BOOL CloseHandle(HANDLE handle);
 
 // The shared-memory object name backing a named mutex for the current user
@@ -59,3 +61,33 @@ QELWIN_API BOOL CloseHandle(HANDLE handle);
 // with characters outside [A-Za-z0-9._-] escaped as %XX; very long names
 // are shortened with a hash.
 QELWIN_API std::string qelMutexShmName(LPCSTR name);
+
+// Seam for tests (a port extension). The five functions above go through
+// the current MutexApi. Its own methods are the real implementation; a test
+// derives from it, overrides what it wants to fail or count (calling
+// MutexApi:: for the rest, e.g. to fail only the Nth wait) and installs it
+// with ScopedMutexApi. Installation is process-wide; install and remove it
+// while no other thread is using the mutex functions.
+class QELWIN_API MutexApi {
+ public:
+  MutexApi() = default;
+  virtual ~MutexApi();
+  virtual HANDLE createMutex(void* security, BOOL initialOwner, LPCSTR name);
+  virtual HANDLE openMutex(DWORD access, BOOL inherit, LPCSTR name);
+  virtual DWORD waitForSingleObject(HANDLE handle, DWORD milliseconds);
+  virtual BOOL releaseMutex(HANDLE handle);
+  virtual BOOL closeHandle(HANDLE handle);
+};
+
+class QELWIN_API ScopedMutexApi {
+ public:
+  // REQUIRES: api non-null and alive until this object is destroyed.
+  explicit ScopedMutexApi(MutexApi* api);
+  // Reinstates the api that was current at construction.
+  ~ScopedMutexApi();
+  ScopedMutexApi(const ScopedMutexApi&) = delete;
+  ScopedMutexApi& operator=(const ScopedMutexApi&) = delete;
+
+ private:
+  MutexApi* previous_;
+};

@@ -168,3 +168,54 @@ TEST(MutexTest, ShmNameCarriesUserAndEscapesName) {
 }
 
 }  // namespace
+
+namespace {
+
+// Fails the Nth wait with a chosen result and counts calls; everything else is real.
+class FailingWaits : public MutexApi {
+ public:
+  FailingWaits(int failAt, DWORD result) : failAt_(failAt), result_(result) {}
+  DWORD waitForSingleObject(HANDLE h, DWORD ms) override {
+    return ++waits_ == failAt_ ? result_ : MutexApi::waitForSingleObject(h, ms);
+  }
+  BOOL releaseMutex(HANDLE h) override {
+    ++releases_;
+    return MutexApi::releaseMutex(h);
+  }
+  int waits_ = 0;
+  int releases_ = 0;
+
+ private:
+  int failAt_;
+  DWORD result_;
+};
+
+TEST(MutexApiTest, InstalledApiSeesEveryCallAndIsRemovedAgain) {
+  HANDLE h = CreateMutexA(nullptr, FALSE, nullptr);
+  ASSERT_NE(nullptr, h);
+  for (int n = 1; n <= 3; ++n) {
+    FailingWaits fake(n, WAIT_TIMEOUT);
+    {
+      ScopedMutexApi install(&fake);
+      for (int call = 1; call <= 3; ++call) {
+        DWORD r = WaitForSingleObject(h, 0);
+        EXPECT_EQ(call == n ? WAIT_TIMEOUT : WAIT_OBJECT_0, r) << "fail at " << n << ", call " << call;
+        if (r == WAIT_OBJECT_0) {
+          EXPECT_TRUE(ReleaseMutex(h));
+        }
+      }
+    }
+    EXPECT_EQ(3, fake.waits_);
+    EXPECT_EQ(2, fake.releases_);
+  }
+  FailingWaits unused(1, WAIT_FAILED);
+  {
+    ScopedMutexApi install(&unused);
+  }
+  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(h, 0)) << "the real api is back";
+  EXPECT_EQ(0, unused.waits_);
+  EXPECT_TRUE(ReleaseMutex(h));
+  EXPECT_TRUE(CloseHandle(h));
+}
+
+}  // namespace
