@@ -16,7 +16,7 @@
 #include "QELResource.h"
 #include "QELUtilities.h"
 #include "TaVNtraceCapture.h"
-#include "qel_test_system.h"
+#include "qel_system_test.h"
 
 namespace {
 
@@ -44,18 +44,8 @@ struct LogoffGuard {
   }
 };
 
-class SessionE2e : public ::testing::Test {
+class SessionE2e : public QelSystemTest {
  protected:
-  static void SetUpTestSuite() { system_ = new QelTestSystem(); }
-  static void TearDownTestSuite() {
-    delete system_;
-    system_ = nullptr;
-  }
-  // Every test starts from the record the fixture stored.
-  void TearDown() override { system_->restoreConfig(); }
-
-  static QelTestSystem& sys() { return *system_; }
-
   // The records server's id of the account `name`, read from its store;
   // -1 when it has none.
   static int64_t accountIdOnServer(const std::string& name) {
@@ -75,11 +65,7 @@ class SessionE2e : public ::testing::Test {
     sqlite3_close(db);
     return id;
   }
-
-  static QelTestSystem* system_;
 };
-
-QelTestSystem* SessionE2e::system_ = nullptr;
 
 // ---------------------------------------------------------------------------
 // Logons
@@ -289,7 +275,7 @@ class DefinitionsE2e : public SessionE2e {
       EXPECT_EQ(0, SetTaVNcfgInfo2(session_, seed));
       TaVNlogoff(session_);
     }
-    SessionE2e::TearDown();
+    QelSystemTest::TearDown();
   }
 
   // The value the server holds for `key`, or "(absent)".
