@@ -194,4 +194,19 @@ TEST_F(DvxSessionTest, PrintDDOListsPropertiesAndData) {
   EXPECT_EQ("", ::testing::internal::GetCapturedStdout());
 }
 
+// Paths that need a connector failure in the middle of an iteration. The
+// listings (listDataSources, listGroupsForUser) and the iterator are not
+// virtual and hand out connector-made elements, so no seam reaches them.
+TEST(DvxSessionGaps, FailureWhileIteratingServers) {
+  GTEST_SKIP() << "connector offers no seam to fail listDataSources' iteration part way";
+}
+TEST(DvxSessionGaps, FailureWhileIteratingGroups) {
+  GTEST_SKIP() << "connector offers no seam to fail listGroupsForUser's iteration part way "
+                  "(result 1 with the entries read so far)";
+}
+TEST(DvxSessionGaps, DumpOfExceptionWithoutTexts) {
+  GTEST_SKIP() << "GxException always carries its constructor text, so the five-line dump "
+                  "of an exception without texts and locations cannot be built";
+}
+
 }  // namespace

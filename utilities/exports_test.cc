@@ -68,7 +68,8 @@ TEST(QELUtilitiesExports, LoadsAndResolves) {
   ASSERT_NE(nullptr, lib) << dlerror();
   EXPECT_NE(nullptr, dlsym(lib, "_Z13IsDeclaredDDOP5GxDDO"));
   EXPECT_NE(nullptr, dlsym(lib, "_Z11GetTaVNpathR8GxString"));
-  dlclose(lib);
+  // Left loaded: unloading would also unload libqelwin, whose process-wide
+  // state (named-mutex table) is meant to live until exit.
 }
 
 }  // namespace

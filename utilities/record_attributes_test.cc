@@ -331,4 +331,9 @@ TEST(GetTaVNpath, FromQELROOT) {
     unsetenv("QELROOT");
 }
 
+TEST(RecordAttributesGaps, FailureAfterItemIdArrayHandedOut) {
+  GTEST_SKIP() << "query results are stored items whose getItemId cannot fail, and the "
+                  "connector offers no seam to fail the iteration part way";
+}
+
 }  // namespace

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <thread>
 #include <deque>
 #include <random>
 #include <string>
@@ -191,6 +192,32 @@ TEST_F(TaVNcacheTest, MatchesModelUnderRandomOperations) {
     ASSERT_EQ(static_cast<int>(model.size()), cache.count());
     ASSERT_EQ(modelReleased, released_) << "step " << step;
   }
+}
+
+
+// GetCopy copies under the mutex, so another thread's Add evicting the same
+// entry cannot free it in the middle of the copy (the sanitizer build turns
+// such a use after free into a failure).
+TEST(TaVNcacheThreads, GetCopyIsSafeAgainstConcurrentEviction) {
+  auto releaseString = [](void* p) { delete static_cast<std::string*>(p); };
+  TaVNcache cache(uniqueName("threads").c_str(), releaseString, 1);
+  const std::string payload(200, 'p');
+  cache.Add(new std::string(payload), "k", nullptr);
+  std::atomic<bool> stop{false};
+  std::thread writer([&] {
+    for (int i = 0; i < 3000; ++i) cache.Add(new std::string(payload), "k", nullptr);
+    stop = true;
+  });
+  int copies = 0;
+  while (!stop) {
+    std::string copy;
+    if (cache.GetCopy("k", nullptr, [&](const void* o) { copy = *static_cast<const std::string*>(o); })) {
+      ASSERT_EQ(payload, copy);
+      ++copies;
+    }
+  }
+  writer.join();
+  EXPECT_GT(copies, 0);
 }
 
 // A child process that takes the named mutex and reports back.
