@@ -115,7 +115,6 @@ HttpResponse CurlTransport::perform(const std::string& url,
     curl_easy_setopt(c, CURLOPT_WRITEDATA, &out.body);
     curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, onHeader);
     curl_easy_setopt(c, CURLOPT_HEADERDATA, &hs);
-    curl_easy_setopt(c, CURLOPT_ACCEPT_ENCODING, "");
     if (body) {
       curl_easy_setopt(c, CURLOPT_POST, 1L);
       curl_easy_setopt(c, CURLOPT_POSTFIELDS, body->data());

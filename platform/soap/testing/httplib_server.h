@@ -1,6 +1,5 @@
 #pragma once
 // A cpp-httplib server on a free loopback port, stopped by the destructor.
-// bind_to_any_port() already listens, so requests queue until the loop runs.
 
 #include <httplib.h>
 
@@ -14,6 +13,8 @@ class HttplibServer {
   HttplibServer() {
     port_ = server_.bind_to_any_port("127.0.0.1");
     thread_ = std::thread([this] { server_.listen_after_bind(); });
+    // stop() before the loop runs would be lost and the join would hang.
+    while (!server_.is_running()) std::this_thread::yield();
   }
   ~HttplibServer() {
     server_.stop();

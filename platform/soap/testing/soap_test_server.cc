@@ -86,8 +86,13 @@ SoapTestServer::SoapTestServer() : server_(std::make_unique<httplib::Server>()) 
   // A client that keeps its connection open would hold stop() for the
   // whole keep-alive timeout.
   server_->set_keep_alive_timeout(1);
+  // Headers and body go out in separate writes: without this each answer
+  // waits on a delayed ACK (~40 ms).
+  server_->set_tcp_nodelay(true);
   port_ = server_->bind_to_any_port("127.0.0.1");
   thread_ = std::make_unique<std::thread>([this] { server_->listen_after_bind(); });
+  // stop() before the loop runs would be lost and the join would hang.
+  while (!server_->is_running()) std::this_thread::yield();
 }
 
 SoapTestServer::~SoapTestServer() {
