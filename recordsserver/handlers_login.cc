@@ -39,34 +39,32 @@ std::string openSession(CallContext& ctx, Session s) {
   return ctx.sessions.open(std::move(s), controllerNames());
 }
 
-// Shared by both host logins once the host is known.
+// Shared by both host logins once the host is known. The password check
+// runs outside the store's lock: it is deliberately slow.
 std::string hostLogin(CallContext& ctx, const std::string& userKey, int64_t hostId,
                       const std::string& hostPassword, const std::string& storedHash,
-                      const std::string& alias, const std::string& groupList,
-                      const std::string& language, Db& db) {
-  requireDataSource(db, alias);
+                      const std::string& groupList, Session s) {
   if (!verifyPassword(hostPassword, storedHash)) {
     throw SoapFault("wrong host password for host " + std::to_string(hostId));
   }
   if (userKey.empty()) throw SoapFault("empty user key");
-  Session s;
   s.groups = parseGroupList(groupList);
-  Stmt find(db, "SELECT id FROM account WHERE name=?");
-  find.bind(1, userKey);
-  if (find.step()) {
-    s.accountId = find.i64(0);
-  } else {
-    // A host vouches for its users: they get an account on first sight,
-    // without a password of their own.
-    Stmt add(db, "INSERT INTO account(name, password, is_admin) VALUES(?, NULL, 0)");
-    add.bind(1, userKey).run();
-    s.accountId = db.lastInsertId();
-  }
+  ctx.store.transact([&](Db& db) {
+    Stmt find(db, "SELECT id FROM account WHERE name=?");
+    find.bind(1, userKey);
+    if (find.step()) {
+      s.accountId = find.i64(0);
+    } else {
+      // A host vouches for its users: they get an account on first sight,
+      // without a password of their own.
+      Stmt add(db, "INSERT INTO account(name, password, is_admin) VALUES(?, NULL, 0)");
+      add.bind(1, userKey).run();
+      s.accountId = db.lastInsertId();
+    }
+  });
   s.userName = userKey;
   s.admin = false;
   s.hostId = hostId;
-  s.dataSource = alias;
-  s.language = language;
   return openSession(ctx, std::move(s));
 }
 
@@ -90,57 +88,69 @@ std::string getDataSourceList(CallContext& ctx, const Args&) {
 std::string getEngineVersion(CallContext&, const Args&) { return kEngineVersion; }
 
 std::string integrationLogin(CallContext& ctx, const Args& args) {
-  std::string key;
+  Session session;
+  std::string hash;
+  bool hasPassword = false;
   ctx.store.transact([&](Db& db) {
     requireDataSource(db, args.str(2));
     Stmt s(db, "SELECT id, password, is_admin FROM account WHERE name=?");
     s.bind(1, args.str(0));
     if (!s.step()) throw SoapFault("unknown user \"" + args.str(0) + "\"");
-    if (s.isNull(1)) {
-      throw SoapFault("user \"" + args.str(0) + "\" has no password: log in through its host");
-    }
-    if (!verifyPassword(args.str(1), s.text(1))) {
-      throw SoapFault("wrong password for user \"" + args.str(0) + "\"");
-    }
-    Session session;
     session.accountId = s.i64(0);
+    hasPassword = !s.isNull(1);
+    hash = s.text(1);
     session.admin = s.i64(2) != 0;
-    session.userName = args.str(0);
-    session.dataSource = args.str(2);
-    session.language = args.str(4);
-    session.groups = parseGroupList(args.str(3));
     Stmt g(db, "SELECT group_name FROM account_group WHERE account_id=? ORDER BY group_name");
     g.bind(1, session.accountId);
     while (g.step()) session.groups.push_back(g.text(0));
-    key = openSession(ctx, std::move(session));
   });
-  return key;
+  if (!hasPassword) {
+    throw SoapFault("user \"" + args.str(0) + "\" has no password: log in through its host");
+  }
+  // Outside the store's lock: the check is deliberately slow.
+  if (!verifyPassword(args.str(1), hash)) {
+    throw SoapFault("wrong password for user \"" + args.str(0) + "\"");
+  }
+  std::vector<std::string> sent = parseGroupList(args.str(3));
+  session.groups.insert(session.groups.begin(), sent.begin(), sent.end());
+  session.userName = args.str(0);
+  session.dataSource = args.str(2);
+  session.language = args.str(4);
+  return openSession(ctx, std::move(session));
 }
 
 std::string integrationHostLogin(CallContext& ctx, const Args& args) {
-  std::string key;
+  std::string hash;
   ctx.store.transact([&](Db& db) {
     Stmt h(db, "SELECT password FROM host WHERE id=?");
     h.bind(1, args.num(1));
     if (!h.step()) throw SoapFault("unknown host id " + args.str(1));
-    key = hostLogin(ctx, args.str(0), args.num(1), args.str(2), h.text(0), args.str(3), args.str(4),
-                    args.str(5), db);
+    hash = h.text(0);
+    requireDataSource(db, args.str(3));
   });
-  return key;
+  Session s;
+  s.dataSource = args.str(3);
+  s.language = args.str(5);
+  return hostLogin(ctx, args.str(0), args.num(1), args.str(2), hash, args.str(4), std::move(s));
 }
 
 // Arguments: host name, user key, host password, database alias, group
 // list, language (the by-id login's order with the host named first).
 std::string integrationHostLoginByName(CallContext& ctx, const Args& args) {
-  std::string key;
+  std::string hash;
+  int64_t hostId = 0;
   ctx.store.transact([&](Db& db) {
     Stmt h(db, "SELECT id, password FROM host WHERE name=?");
     h.bind(1, args.str(0));
     if (!h.step()) throw SoapFault("unknown host \"" + args.str(0) + "\"");
-    key = hostLogin(ctx, args.str(1), h.i64(0), args.str(2), h.text(1), args.str(3), args.str(4),
-                    args.str(5), db);
+    hostId = h.i64(0);
+    hash = h.text(1);
+    requireDataSource(db, args.str(3));
   });
-  return key;
+  Session s;
+  s.dataSource = args.str(3);
+  s.language = args.str(5);
+  return hostLogin(ctx, args.str(1), hostId, args.str(2), hash, args.str(4), std::move(s));
 }
 
 std::string getConfigurationControllerAsString(CallContext& ctx, const Args&) {

@@ -60,6 +60,17 @@ struct RecordsServer::Impl {
                  tOperation = "wsdl " + controller;
                  res.set_content(buildWsdl(controller, baseUrl(req)), "text/xml; charset=utf-8");
                });
+      // "<endpoint>?wsdl", as many SOAP tools ask for it.
+      http.Get(servicePrefix + controller + "EJBService",
+               [this, controller](const httplib::Request& req, httplib::Response& res) {
+                 tOperation = "wsdl " + controller;
+                 if (!req.has_param("wsdl")) {
+                   res.status = 405;
+                   res.set_content("POST SOAP requests here; GET ?wsdl for the WSDL\n", "text/plain");
+                   return;
+                 }
+                 res.set_content(buildWsdl(controller, baseUrl(req)), "text/xml; charset=utf-8");
+               });
       http.Post(servicePrefix + controller + "EJBService",
                 [this, controller](const httplib::Request& req, httplib::Response& res) {
                   SoapAnswer a = service.call(controller, req.body);

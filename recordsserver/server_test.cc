@@ -1,11 +1,13 @@
 // The server over HTTP, in process: WSDLs, sessions, every operation family
 // and the faults.
 #include <atomic>
+#include <random>
 #include <set>
 #include <thread>
 
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
+#include <sqlite3.h>
 
 #include "operations.h"
 #include "test_client.h"
@@ -97,7 +99,16 @@ TEST_F(ServerTest, WsdlListsEveryOperationWithArgumentTypesAndAddress) {
                 "urn:halvor:gre:facade:" + controller + "#" + op.name);
     }
     EXPECT_GT(ops, 0u) << controller;
+    auto again = client.http().Get(("/services/" + controller + "EJBService?wsdl").c_str(), host);
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->body, res->body) << controller;
   }
+  auto plain = client.http().Get("/services/LoginManagerEJBService");
+  ASSERT_TRUE(plain);
+  EXPECT_EQ(plain->status, 405);
+  auto missing = client.http().Get("/wsdl/com/halvor/gre/engine/ejb/facade/NoSuchEJBService.wsdl");
+  ASSERT_TRUE(missing);
+  EXPECT_EQ(missing->status, 404);
 }
 
 TEST_F(ServerTest, WsdlTypesFollowTheOperationTable) {
@@ -266,6 +277,46 @@ TEST_F(ServerTest, EngineConfigValues) {
   // The integer argument scopes the key.
   expectFault(cfg("getEngineConfigValue", {std::string("NXEmailID"), std::string("1")}),
               "unknown engine configuration key \"NXEmailID\"");
+}
+
+// Engine configuration values against a std::map model, seeded random
+// sequence of set, get, delete and list.
+TEST_F(ServerTest, EngineConfigMatchesAMapModel) {
+  Login a = admin();
+  std::map<std::pair<std::string, int>, std::string> model;
+  for (const char* k : {"NXDocumentID", "NXEmailID", "NXSprsdViewID", "NXVersionViewID", "NXCrsRefViewID"}) {
+    model[{k, 0}] = callAs(client, a, "ConfigurationController", "getEngineConfigValue", {std::string(k), std::string("0")}).result;
+  }
+  std::mt19937 rng(20261211);
+  const std::vector<std::string> keys = {"NXDocumentID", "NXEmailID", "k&1", "<k2>", "k 3"};
+  for (int step = 0; step < 300; ++step) {
+    std::string key = keys[rng() % keys.size()];
+    int scope = int(rng() % 2);
+    std::string value = std::to_string(int(rng() % 2000) - 1000) + (rng() % 4 == 0 ? "<x>&" : "");
+    int op = int(rng() % 4);
+    auto k = std::make_pair(key, scope);
+    SCOPED_TRACE("step " + std::to_string(step) + " op " + std::to_string(op) + " key " + key);
+    if (op == 0) {
+      ASSERT_FALSE(callAs(client, a, "ConfigurationController", "setEngineConfigValue",
+                          {key, std::to_string(scope), value}).fault);
+      model[k] = value;
+    } else if (op == 1) {
+      Reply r = callAs(client, a, "ConfigurationController", "getEngineConfigValue", {key, std::to_string(scope)});
+      ASSERT_EQ(r.fault, model.count(k) == 0) << r.body;
+      if (!r.fault) {
+        ASSERT_EQ(r.result, model[k]);
+      }
+    } else if (op == 2) {
+      Reply r = callAs(client, a, "ConfigurationController", "deleteEngineConfigValue", {key, std::to_string(scope)});
+      ASSERT_EQ(r.fault, model.erase(k) == 0) << r.body;
+    } else {
+      std::map<std::pair<std::string, int>, std::string> listed;
+      for (auto& i : items(callAs(client, a, "ConfigurationController", "getEngineConfigValueList", {}).result)) {
+        listed[{i["EngCfgKey"], std::stoi(i["EngCfgScope"])}] = i["EngCfgVal"];
+      }
+      ASSERT_EQ(listed, model);
+    }
+  }
 }
 
 TEST_F(ServerTest, HostsUserConfigAndBarCodes) {
@@ -521,6 +572,50 @@ TEST_F(ServerTest, BadLinksAreRefusedAsAWhole) {
   EXPECT_EQ(malformed.description.rfind("malformed XML in links document", 0), 0u) << malformed.body;
   expectFault(fpc(a, "addTarget", {std::string("999"), std::string("<List/>")}), "unknown file-plan component id 999");
   EXPECT_TRUE(items(fpc(a, "getTargetList", {std::string("4"), std::to_string(r1), std::string("0"), std::string("0")}).result).empty());
+}
+
+TEST_F(ServerTest, FailedCallsLeaveNothingHalfWritten) {
+  Login a = admin();
+  long long old1 = addDocument(a, "old1", 102), old2 = addDocument(a, "old2", 102);
+  long long fresh = addDocument(a, "new", 101);
+  auto entry = [](long long id, int view) {
+    return "<Item FlPlnCmpntID=\"" + std::to_string(id) + "\" FlPlnViewID=\"" + std::to_string(view) + "\"/>";
+  };
+  ASSERT_FALSE(fpc(a, "addTarget", {std::to_string(fresh), "<List>" + entry(old1, 2) + "</List>"}).fault);
+  // The second entry has no superseding link: the first must not be marked either.
+  expectFault(fpc(a, "supercede", {"<List>" + entry(old1, 2) + entry(old2, 2) + "</List>", std::string("2026-01-02T03:04:05")}),
+              "component " + std::to_string(old2) + " has no superseding record in view 2");
+  EXPECT_EQ(fpc(a, "getFilePlanComponentField", {std::to_string(old1), std::string("FlPlnCmpntSprsdDt"), std::string("false")}).result, "");
+  // A subtree delete that meets a linked record deletes nothing.
+  size_t before = structureSize(a);
+  expectFault(fpc(a, "deleteFilePlanComponent", {std::string("102"), std::string("1")}),
+              "component " + std::to_string(old1) + " has links");
+  EXPECT_EQ(structureSize(a), before);
+  EXPECT_FALSE(fpc(a, "deleteFilePlanComponent", {std::string("102"), std::string("3")}).fault);
+  EXPECT_EQ(structureSize(a), before - 3);
+  EXPECT_TRUE(items(fpc(a, "getTargetList", {std::string("2"), std::to_string(fresh), std::string("0"), std::string("0")}).result).empty());
+}
+
+TEST_F(ServerTest, StoreFailureMidCallRollsBackAndIsAServerFault) {
+  Login a = admin();
+  // A trigger makes the store fail on the last statement of the call,
+  // after the component row itself was written.
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open((dir.path() + "/store.db").c_str(), &db), SQLITE_OK);
+  sqlite3_busy_timeout(db, 5000);
+  ASSERT_EQ(sqlite3_exec(db,
+                         "CREATE TRIGGER boom BEFORE INSERT ON component_attr WHEN NEW.value='boom'"
+                         " BEGIN SELECT RAISE(ABORT, 'injected failure'); END;",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  sqlite3_close(db);
+  size_t before = structureSize(a);
+  Reply r = fpc(a, "addFilePlanComponent", {std::string("20"), docAttrs("boom"), std::string("101")});
+  EXPECT_EQ(r.status, 500);
+  EXPECT_EQ(r.faultcode, "soap:Server");
+  EXPECT_EQ(r.description, "internal server error");  // the store's text stays in the log
+  EXPECT_EQ(structureSize(a), before);
+  EXPECT_GT(addDocument(a, "fine"), 0);  // the store is usable afterwards
 }
 
 // ---- tools, life cycle, component design ----

@@ -8,13 +8,18 @@ namespace {
 constexpr size_t kExpiredMemory = 4096;
 }
 
-SessionTable::SessionTable(std::chrono::seconds idle, SteadyClock clock)
-    : idle_(idle), clock_(clock ? std::move(clock) : [] { return std::chrono::steady_clock::now(); }) {}
+SessionTable::SessionTable(std::chrono::seconds idle, SteadyClock clock, size_t maxSessions)
+    : idle_(idle),
+      clock_(clock ? std::move(clock) : [] { return std::chrono::steady_clock::now(); }),
+      maxSessions_(maxSessions) {}
 
 std::string SessionTable::open(Session session, const std::vector<std::string>& controllers) {
   std::lock_guard<std::mutex> lock(mu_);
   auto now = clock_();
   expireLocked(now);
+  if (byKey_.size() >= maxSessions_) {
+    throw SoapFault("too many open sessions: log out or wait for idle ones to expire", false);
+  }
   std::string key;
   do {
     key = toHex(randomBytes(16));

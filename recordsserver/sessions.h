@@ -30,11 +30,14 @@ class SessionTable {
  public:
   // `idle`: a session unused for longer expires. `clock` is injected for
   // tests; the default is the steady clock.
-  explicit SessionTable(std::chrono::seconds idle, SteadyClock clock = nullptr);
+  // At most `maxSessions` live at once.
+  explicit SessionTable(std::chrono::seconds idle, SteadyClock clock = nullptr,
+                        size_t maxSessions = 10000);
 
   // Registers `session` under a new random 128-bit client key (32 hex
   // digits) and creates one handle for each of `controllers`. Returns the
-  // client key. Thread-safe.
+  // client key. Throws SoapFault (soap:Server) when `maxSessions` are live.
+  // Thread-safe.
   std::string open(Session session, const std::vector<std::string>& controllers);
 
   // The session that `handle` opens on `controller` ("ClientController"
@@ -60,6 +63,7 @@ class SessionTable {
   std::mutex mu_;
   std::chrono::seconds idle_;
   SteadyClock clock_;
+  size_t maxSessions_;
   std::map<std::string, Entry> byKey_;
   // handle -> (client key, controller)
   std::map<std::string, std::pair<std::string, std::string>> byHandle_;

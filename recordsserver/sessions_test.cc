@@ -78,5 +78,24 @@ TEST_F(SessionTableTest, CloseEndsEveryHandle) {
   EXPECT_EQ(faultOf("UserController", user), "unknown handle for UserController");
 }
 
+TEST(SessionTable, OpenSessionsAreCapped) {
+  std::chrono::steady_clock::time_point now{};
+  SessionTable table(60s, [&] { return now; }, 2);
+  std::string first = table.open(Session{}, {});
+  table.open(Session{}, {});
+  try {
+    table.open(Session{}, {});
+    ADD_FAILURE() << "third session opened";
+  } catch (const SoapFault& f) {
+    EXPECT_FALSE(f.clientFault());
+    EXPECT_STREQ(f.what(), "too many open sessions: log out or wait for idle ones to expire");
+  }
+  table.close(first);
+  EXPECT_NO_THROW(table.open(Session{}, {}));
+  now += 61s;  // both expire: room again
+  table.open(Session{}, {});
+  EXPECT_EQ(table.size(), 1u);
+}
+
 }  // namespace
 }  // namespace hollin
