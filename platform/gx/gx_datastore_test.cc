@@ -137,6 +137,21 @@ TEST_F(GxServerFixture, GroupsForUserAndMimeTypes) {
     if (m->getSuffixes() == "pdf") pdf = m->getMimeType() == "application/pdf";
   }
   EXPECT_TRUE(pdf);
+  // The first definition whose suffix list contains the suffix as a
+  // substring is what callers pick: each suffix must find its own type.
+  auto firstFor = [&](const char* suffix) {
+    for (long i = 0; i < c->count(); ++i) {
+      auto* m = static_cast<GxMimeTypeDefDVX*>(static_cast<gxDataObjectBase*>(c->elementAt(i).value()));
+      if (m->getSuffixes().indexOf(suffix, 0) > 0) return m->getMimeType().str();
+    }
+    return std::string();
+  };
+  EXPECT_EQ(firstFor("doc"), "application/msword");
+  EXPECT_EQ(firstFor("docx"), "application/vnd.openxmlformats-officedocument.wordprocessingml.document");
+  EXPECT_EQ(firstFor("xls"), "application/vnd.ms-excel");
+  EXPECT_EQ(firstFor("ppt"), "application/vnd.ms-powerpoint");
+  EXPECT_EQ(firstFor("msg"), "application/vnd.ms-outlook");
+  EXPECT_EQ(firstFor("htm"), "text/html");
   delete c;
 }
 
@@ -701,6 +716,100 @@ TEST_F(GxServerFixture, TwoProcessesWritingOneServerLoseNoUpdate) {
   EXPECT_EQ(c->getData(c->dataId("Num")).asLong(), 2 * kRounds);
   EXPECT_EQ(countOf(ds.get(), "/Doc[@Req=\"kid\"]"), kRounds);
   EXPECT_EQ(countOf(ds.get(), "/Doc[@Req=\"par\"]"), kRounds);
+}
+
+}  // namespace
+
+// ---- store failures ---------------------------------------------------------
+
+namespace gx_internal {
+void setStoreFaultCountdown(long n);
+}
+
+namespace {
+
+struct FaultsOff {
+  ~FaultsOff() { gx_internal::setStoreFaultCountdown(0); }
+};
+
+GxDDO* configWithChildrenAndPart(GxDatastoreDVX* ds, const char* key) {
+  GxDDO* root = ds->createDDO("QELconfig", 1);
+  root->setData(root->dataId("QELkey"), GxAny(key));
+  gxCollection* kids = root->getData(root->dataId("QELvalue"));
+  for (int i = 0; i < 3; ++i) {
+    GxDDO* c = ds->createChildDDO("QELconfig", "QELvalue");
+    c->setData(c->dataId("QELvalue"), GxAny(("v" + std::to_string(i)).c_str()));
+    kids->addElement(GxAny(static_cast<gxDataObjectBase*>(c)));
+  }
+  gxCollection* parts = root->getData(root->dataId("GxParts"));
+  auto* lob = static_cast<GxLobDVX*>(ds->createDDO("DVXBASE", 128));
+  lob->setContent("abc", 3);
+  parts->addElement(GxAny(static_cast<gxDataObjectBase*>(lob)));
+  return root;
+}
+
+// Fails every store call in turn: each failure is exception 1 and leaves
+// both the server and the item objects as they were.
+TEST_F(GxServerFixture, EveryFailingStoreCallLeavesAddAndUpdateUndone) {
+  FaultsOff off;
+  DsPtr ds(connectAs("qeladmin", "qelpw"));
+  int failures = 0;
+  for (long n = 1;; ++n) {
+    std::unique_ptr<GxDDO> root(configWithChildrenAndPart(ds.get(), "K"));
+    gx_internal::setStoreFaultCountdown(n);
+    short id = exceptionIdOf([&] { root->add(); });
+    gx_internal::setStoreFaultCountdown(0);
+    if (id == 0) break;
+    ++failures;
+    ASSERT_EQ(id, GX_EXC_STORAGE) << "call " << n;
+    EXPECT_FALSE(root->isStored()) << "call " << n;
+    gxCollection* kids = root->getData(root->dataId("QELvalue"));
+    EXPECT_FALSE(static_cast<GxDDO*>(static_cast<gxDataObjectBase*>(kids->elementAt(0).value()))->isStored());
+    EXPECT_EQ(countOf(ds.get(), "/QELconfig[@QELkey LIKE \"%\"]"), 0) << "call " << n;
+    EXPECT_EQ(countOf(ds.get(), "/*[@QELvalue LIKE \"%\"]"), 0) << "call " << n;
+    ASSERT_LT(n, 200) << "add never succeeded";
+  }
+  EXPECT_GT(failures, 5);
+
+  GxString pid;
+  {
+    GxAny r = ds->query("/QELconfig[@QELkey=\"K\"]", 7, nullptr);
+    std::unique_ptr<gxCollection> c(static_cast<gxCollection*>(r));
+    ASSERT_EQ(c->count(), 1);
+    pid = static_cast<GxDDO*>(static_cast<gxDataObjectBase*>(c->elementAt(0).value()))->getPidString();
+  }
+  failures = 0;
+  for (long n = 1;; ++n) {
+    std::unique_ptr<GxDDO> item(ds->createDDOFromPid(pid));
+    item->setData(item->dataId("QELkey"), GxAny("K2"));
+    gxCollection* kids = item->getData(item->dataId("QELvalue"));
+    delete static_cast<gxDataObjectBase*>(kids->elementAt(0).value());
+    GxDDO* extra = ds->createChildDDO("QELconfig", "QELvalue");
+    extra->setData(extra->dataId("QELvalue"), GxAny("new"));
+    kids->addElement(GxAny(static_cast<gxDataObjectBase*>(extra)));
+    gx_internal::setStoreFaultCountdown(n);
+    short id = exceptionIdOf([&] { item->update(); });
+    gx_internal::setStoreFaultCountdown(0);
+    if (id == 0) break;
+    ++failures;
+    ASSERT_EQ(id, GX_EXC_STORAGE) << "call " << n;
+    EXPECT_FALSE(extra->isStored()) << "call " << n;
+    EXPECT_EQ(countOf(ds.get(), "/QELconfig[@QELkey=\"K\"]/QELvalue"), 3) << "call " << n;
+    EXPECT_EQ(countOf(ds.get(), "/*[@QELvalue=\"v0\"]"), 1) << "call " << n;
+    EXPECT_EQ(countOf(ds.get(), "/*[@QELvalue=\"new\"]"), 0) << "call " << n;
+    // The object's version was not advanced: writing it again works.
+    item->update();
+    ASSERT_EQ(countOf(ds.get(), "/QELconfig[@QELkey=\"K2\"]"), 1) << "call " << n;
+    // Put the server back as it was for the next round.
+    std::unique_ptr<GxDDO> reset(configWithChildrenAndPart(ds.get(), "K"));
+    item->del();
+    reset->add();
+    pid = reset->getPidString();
+    ASSERT_LT(n, 200) << "update never succeeded";
+  }
+  EXPECT_GT(failures, 5);
+  EXPECT_EQ(countOf(ds.get(), "/QELconfig[@QELkey=\"K2\"]/QELvalue"), 3);
+  EXPECT_EQ(countOf(ds.get(), "/*[@QELvalue=\"new\"]"), 1);
 }
 
 }  // namespace

@@ -157,3 +157,42 @@ TEST_F(ServersFileTest, MissingFileIsEmptyMalformedFileThrows) {
 }
 
 }  // namespace
+
+namespace {
+
+// Saves and restores an environment variable around a test.
+class EnvGuard {
+ public:
+  explicit EnvGuard(const char* name) : name_(name) {
+    const char* v = std::getenv(name);
+    had_ = v != nullptr;
+    if (had_) old_ = v;
+  }
+  ~EnvGuard() {
+    if (had_) setenv(name_, old_.c_str(), 1);
+    else unsetenv(name_);
+  }
+
+ private:
+  const char* name_;
+  bool had_;
+  std::string old_;
+};
+
+TEST(GxServersFilePathTest, GxserversThenQelrootThenSystemDirectory) {
+  EnvGuard g1("GXSERVERS"), g2("QELROOT");
+  setenv("GXSERVERS", "/x/s.conf", 1);
+  setenv("QELROOT", "/opt/qel", 1);
+  EXPECT_EQ(serversFilePath(), "/x/s.conf");
+  unsetenv("GXSERVERS");
+  EXPECT_EQ(serversFilePath(), "/opt/qel/gxservers.conf");
+  setenv("QELROOT", "/opt/qel/", 1);
+  EXPECT_EQ(serversFilePath(), "/opt/qel/gxservers.conf");
+  setenv("GXSERVERS", "", 1);  // empty counts as unset
+  EXPECT_EQ(serversFilePath(), "/opt/qel/gxservers.conf");
+  unsetenv("GXSERVERS");
+  unsetenv("QELROOT");
+  EXPECT_EQ(serversFilePath(), "/gxservers.conf");
+}
+
+}  // namespace

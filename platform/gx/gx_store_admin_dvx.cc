@@ -202,12 +202,15 @@ void GxStoreAdminDVX::initQel(const std::string& qeladminPassword) {
   const std::pair<const char*, const char*> mimes[] = {
       {"text/plain", "txt,text,log"},
       {"application/pdf", "pdf"},
-      {"application/vnd.openxmlformats-officedocument.wordprocessingml.document", "docx,docm"},
+      // Callers take the first definition whose list contains the suffix as a
+      // substring, so "doc" must come before "docx" (and so on) or .doc files
+      // would get the docx type.
       {"application/msword", "doc,dot"},
-      {"application/vnd.openxmlformats-officedocument.spreadsheetml.sheet", "xlsx,xlsm"},
+      {"application/vnd.openxmlformats-officedocument.wordprocessingml.document", "docx,docm"},
       {"application/vnd.ms-excel", "xls,xlt"},
-      {"application/vnd.openxmlformats-officedocument.presentationml.presentation", "pptx"},
+      {"application/vnd.openxmlformats-officedocument.spreadsheetml.sheet", "xlsx,xlsm"},
       {"application/vnd.ms-powerpoint", "ppt,pps"},
+      {"application/vnd.openxmlformats-officedocument.presentationml.presentation", "pptx"},
       {"application/vnd.ms-outlook", "msg"},
       {"message/rfc822", "eml"},
       {"text/html", "html,htm"},

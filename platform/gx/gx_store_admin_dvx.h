@@ -38,7 +38,7 @@ struct GXDVX_EXPORT GxItemTypeSpecDVX {
 class GXDVX_EXPORT GxStoreAdminDVX {
  public:
   // The servers file in effect: $GXSERVERS, else $QELROOT/gxservers.conf,
-  // else "gxservers.conf" in the current directory.
+  // else "/gxservers.conf" (the system directory, as QELROOT defaults to "/").
   static std::string defaultServersFile();
 
   // Creates server `name` backed by a new SQLite file at `dbPath` (mode 0600;

@@ -36,7 +36,7 @@ std::string serversFilePath() {
     if (r.back() != '/') r += '/';
     return r + "gxservers.conf";
   }
-  return "gxservers.conf";
+  return "/gxservers.conf";  // QELROOT unset: the system directory
 }
 
 std::vector<ServerEntry> readServersFile(const std::string& file) {

@@ -10,7 +10,7 @@ struct ServerEntry {
   std::string path;  // absolute
 };
 
-// $GXSERVERS, else $QELROOT/gxservers.conf, else "gxservers.conf".
+// $GXSERVERS, else $QELROOT/gxservers.conf, else "/gxservers.conf".
 std::string serversFilePath();
 // The entries in file order; an absent file gives none. Throws GxException
 // 14 for an unreadable or malformed file.

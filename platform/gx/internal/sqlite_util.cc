@@ -3,12 +3,29 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 
 #include "platform/gx/internal/gx_throw.h"
 
 namespace gx_internal {
+namespace {
+
+std::atomic<long> g_faultCountdown{0};
+
+// True when the injected fault is due now.
+bool faultDue() {
+  long n = g_faultCountdown.load();
+  while (n > 0) {
+    if (g_faultCountdown.compare_exchange_weak(n, n - 1)) return n == 1;
+  }
+  return false;
+}
+
+}  // namespace
+
+void setStoreFaultCountdown(long n) { g_faultCountdown = n; }
 
 void storageError(sqlite3* db, int rc, const std::string& what) {
   GxException e(GX_EXC_STORAGE, "store failure: " + what, static_cast<unsigned long>(rc),
@@ -51,6 +68,7 @@ sqlite3* openStore(const std::string& path, bool create) {
 }
 
 void exec(sqlite3* db, const char* sql) {
+  if (faultDue()) storageError(db, SQLITE_IOERR, std::string("injected fault: ") + sql);
   char* err = nullptr;
   int rc = sqlite3_exec(db, sql, nullptr, nullptr, &err);
   if (rc != SQLITE_OK) {
@@ -61,6 +79,7 @@ void exec(sqlite3* db, const char* sql) {
 }
 
 Stmt::Stmt(sqlite3* db, const char* sql) : db_(db), st_(nullptr) {
+  if (faultDue()) storageError(db, SQLITE_IOERR, "injected fault (prepare)");
   int rc = sqlite3_prepare_v2(db, sql, -1, &st_, nullptr);
   if (rc != SQLITE_OK) storageError(db, rc, "prepare");
 }
@@ -87,6 +106,7 @@ Stmt& Stmt::bindNull(int i) {
   return *this;
 }
 bool Stmt::step() {
+  if (faultDue()) storageError(db_, SQLITE_IOERR, "injected fault (step)");
   int rc = sqlite3_step(st_);
   if (rc == SQLITE_ROW) return true;
   if (rc == SQLITE_DONE) return false;

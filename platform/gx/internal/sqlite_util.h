@@ -10,6 +10,11 @@ namespace gx_internal {
 
 [[noreturn]] void storageError(sqlite3* db, int rc, const std::string& what);
 
+// Fault injection for tests: with n > 0 the n-th store call from now
+// (prepare, step or exec; rollbacks excepted) fails as an I/O error; 0 turns
+// it off. Process-wide.
+void setStoreFaultCountdown(long n);
+
 // Opens an existing server file (or creates it when `create`), with WAL,
 // a busy timeout and foreign keys on. Caller closes with sqlite3_close_v2.
 sqlite3* openStore(const std::string& path, bool create);
