@@ -215,3 +215,18 @@ TEST(HresultTest, ValuesMatchTheWire) {
 }
 
 }  // namespace
+
+namespace {
+
+// Regression: after GetAddress/GetBSTR every read of the narrow text
+// reallocated it, freeing the pointer an earlier read had returned.
+TEST(BstrTest, NarrowPointerSurvivesRereadAfterGetAddressRegression) {
+  _bstr_t b;
+  *b.GetAddress() = SysAllocString(u"kept");
+  const char* first = b;
+  const char* second = b;
+  EXPECT_EQ(first, second);
+  EXPECT_STREQ("kept", first) << "the first pointer is still readable (ASan checks)";
+}
+
+}  // namespace

@@ -70,6 +70,9 @@ using LPBYTE = BYTE*;
 
 // Opaque kernel-object handle (mutexes, registry keys use their own type).
 using HANDLE = void*;
+#ifndef INVALID_HANDLE_VALUE
+#define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1)))
+#endif
 
 #ifndef VARIANT_TRUE
 #define VARIANT_TRUE ((VARIANT_BOOL)-1)
