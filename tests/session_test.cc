@@ -109,6 +109,32 @@ TEST_F(SessionE2e, LogonSendsUserKeyAndQualifiedGroupsToTheServer) {
   }
 }
 
+// Regression: names were pasted into the group list as they stand, so a
+// quote or an ampersand in LibSer made it malformed and the login failed.
+TEST_F(SessionE2e, LibSerWithXmlMetacharactersStillLogsOn) {
+  const std::string libSer = "Q&A \"<LIB>\"";
+  TaVNcfgInfo_t info = sys().config();
+  info.LibSer = libSer.c_str();
+  sys().storeConfig(info);
+
+  auto ds = sys().connect("bob", QelTestSystem::kBobPw);
+  QELsession session;
+  LogoffGuard guard{session};
+  TraceCapture cap;
+  ASSERT_EQ(0, TaVNlogon(ds.get(), session)) << cap.dump();
+  const std::string userKey = libSer + kQ + "bob";
+  EXPECT_THAT(
+      cap.lines(kModule, "TaVNlogon"),
+      ElementsAre(Line(3, "TaVNlogon", "Begins"),
+                  Line(2, "TaVNlogon", "Logging in HLN with user:  " + userKey),
+                  Line(2, "TaVNlogon",
+                       "Logging in HLN with group: <List><Item XtGrpID=\"Q&amp;A "
+                       "&quot;&lt;LIB&gt;&quot;::@%@::DVXPUBLC\"/></List>"),
+                  Line(3, "TaVNlogon", "Ends")));
+  EXPECT_EQ(accountIdOnServer(userKey), session.m_pHLN->getuserid());
+  EXPECT_EQ(0x5B, session.m_pHLN->getUserActionMask());
+}
+
 TEST_F(SessionE2e, LogonAgainKeepsTheSameServerAccount) {
   auto ds = sys().connect("bob", QelTestSystem::kBobPw);
   long ids[2] = {0, 0};

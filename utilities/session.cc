@@ -14,6 +14,20 @@ constexpr const char* kModule = "QELUtilities";
 // Qualifies a content-management name with its library server.
 constexpr const char* kQualifier = "::@%@::";
 
+// `text` as an XML attribute value: a library server or group name holding
+// a quote or an ampersand must not break the group list.
+void appendEscaped(std::string& out, const char* text) {
+  for (const char* p = text; *p != '\0'; ++p) {
+    switch (*p) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      default: out += *p; break;
+    }
+  }
+}
+
 // The groups of `userId`, as the group list the records server takes. Looked
 // up through a connection of its own as "qeladmin", since the working user
 // may not list groups; any failure there means no groups.
@@ -37,9 +51,9 @@ std::string groupListFor(GxDatastoreDVX* datastore, const TaVNcfgInfo_t& info,
   std::string list = "<List>";
   for (int i = 0; i < count; ++i) {
     list += "<Item XtGrpID=\"";
-    list += info.LibSer.c_str();
+    appendEscaped(list, info.LibSer.c_str());
     list += kQualifier;
-    list += groups[i].c_str();
+    appendEscaped(list, groups[i].c_str());
     list += "\"/>";
   }
   list += "</List>";
