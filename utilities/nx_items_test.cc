@@ -140,13 +140,37 @@ TEST_F(NxItemsTest, FailuresLeaveAnUnstoredItemForTheCaller) {
   EXPECT_EQ(-1, TaVNCreateNXItem(nullptr, "QELDocument", file_.c_str(), nullptr, item));
 }
 
+// Names beyond the old fixed 49-character name buffer are used whole.
+TEST_F(NxItemsTest, LongAttributeNameIsNotCut) {
+  const std::string name = "Attribute_" + std::string(50, 'n');  // 60 characters
+  GxItemTypeSpecDVX spec;
+  spec.name = "LongNames";
+  spec.classification = 2;
+  GxAttrSpecDVX a;
+  a.name = name;
+  spec.attributes.push_back(a);
+  GxAttrSpecDVX cut;
+  cut.name = name.substr(0, 49);
+  spec.attributes.push_back(cut);
+  server_.admin().defineItemType(spec);
+  GxDDO* item = nullptr;
+  const std::string list = name + "=whole";
+  ASSERT_EQ(0, TaVNCreateNXItem(ds_.get(), "LongNames", file_.c_str(), list.c_str(), item));
+  std::unique_ptr<GxDDO> owned(item);
+  auto stored = reload(item);
+  EXPECT_EQ("whole", attr(stored.get(), name.c_str()));
+  EXPECT_EQ("<null>", attr(stored.get(), cut.name.c_str()));
+}
+
 TEST_F(NxItemsTest, MimeTypeBySuffix) {
   server_.admin().addMimeType("application/x-capitals", "CAPX");
+  server_.admin().addMimeType("application/x-longer", "abcx,abcy");
+  server_.admin().addMimeType("application/x-shorter", "abc");
   struct Row { const char* file; const char* mime; const char* why; };
   const Row rows[] = {
       {"report.final.PDF", "application/pdf", "last dot, lower-cased"},
-      {"a.doc", "application/vnd.openxmlformats-officedocument.wordprocessingml.document",
-       "substring of an earlier list (docx,docm) wins"},
+      {"a.doc", "application/msword", "doc,dot"},
+      {"f.abc", "application/x-longer", "substring of an earlier list (abcx,abcy) wins"},
       {"b.docx", "application/vnd.openxmlformats-officedocument.wordprocessingml.document", "exact"},
       {"c.capx", "application/x-capitals", "definition in capitals matches"},
       {"d.ml", "message/rfc822", "substring of eml, listed before html"},

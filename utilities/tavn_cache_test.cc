@@ -220,6 +220,91 @@ TEST(TaVNcacheThreads, GetCopyIsSafeAgainstConcurrentEviction) {
   EXPECT_GT(copies, 0);
 }
 
+
+// Fails chosen mutex calls while doing the real work underneath, so that
+// ownership stays balanced.
+class FailingMutexApi : public MutexApi {
+ public:
+  bool failCreate = false, failWait = false, failRelease = false, failClose = false;
+  HANDLE createMutex(void* sec, BOOL owner, LPCSTR name) override {
+    return failCreate ? nullptr : MutexApi::createMutex(sec, owner, name);
+  }
+  DWORD waitForSingleObject(HANDLE h, DWORD ms) override {
+    return failWait ? WAIT_TIMEOUT : MutexApi::waitForSingleObject(h, ms);
+  }
+  BOOL releaseMutex(HANDLE h) override {
+    const BOOL ok = MutexApi::releaseMutex(h);
+    return failRelease ? FALSE : ok;
+  }
+  BOOL closeHandle(HANDLE h) override {
+    const BOOL ok = MutexApi::closeHandle(h);
+    return failClose ? FALSE : ok;
+  }
+};
+
+TEST_F(TaVNcacheTest, CannotCreateMutex) {
+  FailingMutexApi api;
+  api.failCreate = true;
+  ScopedMutexApi scope(&api);
+  DebugOutputCapture cap;
+  TaVNcache cache(uniqueName("nocreate").c_str(), releaseInt, 3);
+  EXPECT_EQ(0, cache.maxNum());
+  EXPECT_THAT(cap.texts(), ElementsAre("ERROR [TaVNcache]: cannot create mutex\n"));
+  EXPECT_EQ(-1, cache.Reset());
+}
+
+TEST_F(TaVNcacheTest, MutexFailureMessagesPerOperation) {
+  enum Op { kAdd, kGet, kReset };
+  struct Row { Op op; bool failWait; int rc; const char* message; };
+  const Row rows[] = {
+      {kAdd, true, -1, "ERROR [TaVNcacheAdd]: cannot get mutex handle\n"},
+      {kAdd, false, 0, "ERROR [TaVNcacheAdd]: cannot release mutex\n"},
+      {kGet, true, -1, "ERROR [TaVNcacheGet]: cannot get mutex handle\n"},
+      {kGet, false, 0, "ERROR [TaVNcacheGet]: cannot release mutex\n"},
+      {kReset, true, -1, "ERROR [TaVNcacheReset]: cannot get mutex handle\n"},
+      {kReset, false, 0, "ERROR [TaVNcacheReset]: cannot release mutex\n"},
+  };
+  for (const Row& r : rows) {
+    TaVNcache cache(uniqueName("fail").c_str(), releaseInt, 3);
+    cache.Add(new int(1), "k", nullptr);
+    FailingMutexApi api;
+    api.failWait = r.failWait;
+    api.failRelease = !r.failWait;
+    DebugOutputCapture cap;
+    {
+      ScopedMutexApi scope(&api);
+      int rc = 0;
+      if (r.op == kAdd) {
+        int* obj = new int(2);
+        rc = cache.Add(obj, "k2", nullptr);
+        if (rc != 0) delete obj;
+      } else if (r.op == kGet) {
+        rc = cache.Get("k", nullptr) != nullptr ? 0 : -1;
+      } else {
+        rc = cache.Reset();
+      }
+      EXPECT_EQ(r.rc, rc) << r.message;
+    }
+    EXPECT_THAT(cap.texts(), ElementsAre(r.message));
+  }
+}
+
+TEST_F(TaVNcacheTest, DestructorMessagesGoOnRegardless) {
+  auto* cache = new TaVNcache(uniqueName("dtorfail").c_str(), releaseInt, 3);
+  cache->Add(new int(1), "k", nullptr);
+  FailingMutexApi api;
+  api.failWait = api.failRelease = api.failClose = true;
+  DebugOutputCapture cap;
+  {
+    ScopedMutexApi scope(&api);
+    delete cache;
+  }
+  EXPECT_THAT(released_, ElementsAre(1));
+  EXPECT_THAT(cap.texts(), ElementsAre("ERROR [~TaVNcache]: cannot get mutex handle\n",
+                                       "ERROR [~TaVNcache]: cannot release mutex handle\n",
+                                       "ERROR [~TaVNcache]: cannot close mutex handle\n"));
+}
+
 // A child process that takes the named mutex and reports back.
 class MutexHolder {
  public:
