@@ -2,6 +2,7 @@
 
 #include <curl/curl.h>
 
+#include <cstdlib>
 #include <mutex>
 
 #include "soap_error.h"
@@ -111,6 +112,10 @@ HttpResponse CurlTransport::perform(const std::string& url,
     curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, timeoutMs);
     curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, timeoutMs);
     curl_easy_setopt(c, CURLOPT_ERRORBUFFER, errbuf);
+    // https: the system's trusted authorities, or the file QELSOAP_CAINFO
+    // names (e.g. a records server's own certificate).
+    if (const char* ca = std::getenv("QELSOAP_CAINFO"); ca && *ca)
+      curl_easy_setopt(c, CURLOPT_CAINFO, ca);
     curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, onBody);
     curl_easy_setopt(c, CURLOPT_WRITEDATA, &out.body);
     curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, onHeader);

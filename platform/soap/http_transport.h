@@ -27,7 +27,8 @@ class HttpTransport {
 };
 
 // libcurl transport with one easy handle, so keep-alive connections are
-// reused between requests. TCP_NODELAY is on; only http and https are
+// reused between requests. https peers are verified against the system's
+// authorities, or against the PEM file named by QELSOAP_CAINFO when set. TCP_NODELAY is on; only http and https are
 // allowed; a reused connection that closed before any byte of the answer
 // arrived is retried once on a fresh connection.
 // Not thread-safe: use one object per thread.

@@ -345,6 +345,10 @@ class SoapClient : public ComObject<ISoapClient> {
       if (url.empty()) return E_INVALIDARG;
       model_ = loadWsdl(url, narrow(service), narrow(port), timeoutMs_);
       return S_OK;
+    } catch (const SoapError& e) {
+      // The HRESULT cannot say why; the debugger output can.
+      OutputDebugStringA(("ERROR [MSSoapInit]: " + std::string(e.what()) + "\n").c_str());
+      return E_FAIL;
     } catch (const std::bad_alloc&) {
       return E_OUTOFMEMORY;
     } catch (...) {

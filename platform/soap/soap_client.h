@@ -8,12 +8,35 @@
 //   operation; Invoke encodes the arguments by the WSDL part types, posts the
 //   envelope over HTTP/1.1 (libcurl, keep-alive, https) and decodes the
 //   result or the fault.
+//   Arguments: VT_EMPTY and VT_NULL travel as xsi:nil="true"; string parts
+//   take VT_BSTR (a null BSTR travels as nil too, which the reference server
+//   reads as the empty text) or integers; integer parts also take text of
+//   digits; int/long/short parts take any integer
+//   tag (out of range: DISP_E_OVERFLOW); boolean parts VT_BOOL or integers
+//   (non-zero = true); dateTime parts VT_DATE (an OLE automation date, sent
+//   as local "YYYY-MM-DDThh:mm:ss"). Others: DISP_E_TYPEMISMATCH, with
+//   *puArgErr naming the slot.
+//   Results: int/long parts as VT_I4, boolean as VT_BOOL, everything else as
+//   VT_BSTR (nil = null BSTR); an operation without result leaves it empty.
+//   Failures: a SOAP fault (any HTTP status or content type) returns
+//   DISP_E_EXCEPTION with EXCEPINFO's description = faultstring (or 1.2
+//   Reason/Text), a line feed, then each <detail> child as "<Name>text</Name>";
+//   refused connections, timeouts, TLS and HTTP errors return
+//   DISP_E_EXCEPTION with a description naming the cause ("Connection
+//   refused: ...", "Timed out after N ms: ...", "HTTP status 503 from ...").
+//   Names: unknown -> DISP_E_UNKNOWNNAME (ASCII case ignored, exact match
+//   first); wrong argument count -> DISP_E_BADPARAMCOUNT; named arguments ->
+//   DISP_E_NONAMEDARGS; riid other than IID_NULL -> DISP_E_UNKNOWNINTERFACE;
+//   before MSSoapInit -> E_UNEXPECTED.
 //
 // Header handler: prog id "SoapHeaderHandler.clsHeaderHandler", interface
 //   IClsHeaderHandler. put_HeaderText keeps a text; once handed to a client
 //   through putref_HeaderHandler, the client asks it for its header on every
 //   request and it writes one element
 //     <h:SessionHandle xmlns:h="urn:halvor:gre:session">text</h:SessionHandle>
+//
+// https: servers are verified against the system's trusted authorities, or
+// against the PEM file that the environment variable QELSOAP_CAINFO names.
 //
 // Objects are used on the thread that created them (apartment rule); the
 // connections of all clients of one thread are pooled and kept alive.
@@ -27,7 +50,8 @@ struct QELSOAP_API ISoapClient : IDispatch {
   // are followed). `service` and `port` select a port ("" or null = the first
   // SOAP 1.1 port); `wsml` is ignored. Parsed WSDLs are cached per URL for
   // the process. Results: S_OK; E_INVALIDARG (no URL); E_FAIL when the WSDL
-  // cannot be fetched or understood.
+  // cannot be fetched or understood (the cause goes to OutputDebugStringA as
+  // "ERROR [MSSoapInit]: <cause>").
   virtual HRESULT MSSoapInit(BSTR wsdlUrl, BSTR service, BSTR port, BSTR wsml) = 0;
   // Connector properties: "Timeout" (ms for each call, integer VARIANT > 0;
   // default 30000) and "EndPointURL" (string: overrides the WSDL address).

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "hollin_wire.h"
 #include "testing/soap_test_server.h"
 
@@ -67,6 +69,7 @@ class SoapClientTest : public ::testing::TestWithParam<WsdlStyle> {
     });
   }
   ~SoapClientTest() override {
+    for (VARIANT& v : results_) VariantClear(&v);
     client.Reset();
     qelsoapCloseConnections();  // lets the server stop at once
     CoUninitialize();
@@ -99,6 +102,7 @@ class SoapClientTest : public ::testing::TestWithParam<WsdlStyle> {
     if (info.bstrDescription)
       o.description = utf16ToUtf8(info.bstrDescription, SysStringLen(info.bstrDescription));
     qelClearExcepInfo(&info);
+    results_.push_back(o.result);  // freed by the fixture
     return o;
   }
 
@@ -109,6 +113,7 @@ class SoapClientTest : public ::testing::TestWithParam<WsdlStyle> {
 
   SoapTestServer server;
   ComPtr<ISoapClient> client;
+  std::vector<VARIANT> results_;
 };
 
 TEST_P(SoapClientTest, NonAsciiTextRoundTrip) {
@@ -119,7 +124,6 @@ TEST_P(SoapClientTest, NonAsciiTextRoundTrip) {
     Outcome o = call("echo", Args().str(arg));
     ASSERT_EQ(o.hr, S_OK) << o.description;
     EXPECT_EQ(text(o.result), s);
-    VariantClear(&o.result);
     EXPECT_EQ(server.calls().back().args.at(0), std::optional<std::string>(s));
   }
 }
@@ -242,7 +246,19 @@ TEST_P(SoapClientTest, OneMegabyteAnswer) {
   Outcome o = call("echo", Args().str(arg));
   ASSERT_EQ(o.hr, S_OK) << o.description;
   EXPECT_EQ(text(o.result), big);
-  VariantClear(&o.result);
+}
+
+TEST_P(SoapClientTest, AnswerCharsetIsHonoured) {
+  create();
+  server.setHandler([](const SoapCall&) {
+    std::string body = makeAnswer(GetParam(), SoapTestServer::ns("Svc"), "echo", "Gr@@e");
+    body.replace(body.find("@@"), 2, "\xFC\xDF");  // "üß" in ISO-8859-1
+    return SoapReply{200, "text/xml; charset=ISO-8859-1", body, 0};
+  });
+  _bstr_t arg("x");
+  Outcome o = call("echo", Args().str(arg));
+  ASSERT_EQ(o.hr, S_OK) << o.description;
+  EXPECT_EQ(text(o.result), "Grüße");
 }
 
 TEST_P(SoapClientTest, DispatchErrors) {
@@ -317,7 +333,12 @@ TEST_F(SoapClientPlain, InitFailuresAndWsdlCache) {
   _bstr_t e("");
   ComPtr<ISoapClient> c = make();
   EXPECT_EQ(c->MSSoapInit(nullptr, e, e, e), E_INVALIDARG);
-  EXPECT_EQ(c->MSSoapInit(b((server.base() + "wsdl/Missing.wsdl").c_str()), e, e, e), E_FAIL);
+  {
+    DebugOutputCapture debug;
+    EXPECT_EQ(c->MSSoapInit(b((server.base() + "wsdl/Missing.wsdl").c_str()), e, e, e), E_FAIL);
+    EXPECT_EQ(debug.joined(), "ERROR [MSSoapInit]: HTTP status 404 fetching " + server.base() +
+                                  "wsdl/Missing.wsdl\n");
+  }
   EXPECT_EQ(c->MSSoapInit(b((server.base() + "wsdl/Broken.wsdl").c_str()), e, e, e), E_FAIL);
   EXPECT_EQ(c->MSSoapInit(b("file:///etc/hostname"), e, e, e), E_FAIL);
   int before = server.wsdlGets();
@@ -346,6 +367,47 @@ TEST_F(SoapClientPlain, ConnectorPropertiesAndHandlerChecks) {
   EXPECT_EQ(CoCreateInstance(CLSID_SoapClient30, c.Get(), 7, IID_IUnknown,
                              reinterpret_cast<void**>(agg.ReleaseAndGetAddressOf())),
             CLASS_E_NOAGGREGATION);
+}
+
+TEST_F(SoapClientPlain, HttpsVerifiedAgainstTheConfiguredAuthority) {
+  const std::string dir = QELSOAP_TEST_TLS_DIR;
+  SoapTestServer server(dir + "/test_cert.pem", dir + "/test_key.pem");
+  server.addService("wsdl/Svc.wsdl", "Svc", WsdlStyle::kDocumentWrapped, kOps);
+  server.setHandler([](const SoapCall& c) {
+    return SoapReply{200, "text/xml",
+                     makeAnswer(WsdlStyle::kDocumentWrapped, SoapTestServer::ns("Svc"), "echo",
+                                c.args.at(0)->c_str()), 0};
+  });
+  _bstr_t e("");
+  _bstr_t url((server.base() + "wsdl/Svc.wsdl").c_str());
+  ASSERT_EQ(server.base().rfind("https://", 0), 0u);
+
+  unsetenv("QELSOAP_CAINFO");
+  EXPECT_EQ(make()->MSSoapInit(url, e, e, e), E_FAIL) << "an unknown authority is refused";
+
+  setenv("QELSOAP_CAINFO", (dir + "/test_cert.pem").c_str(), 1);
+  ComPtr<ISoapClient> c = make();
+  ASSERT_EQ(c->MSSoapInit(url, e, e, e), S_OK);
+  _bstr_t name("echo"), arg("über TLS");
+  LPOLESTR n = name;
+  DISPID id;
+  ASSERT_EQ(c->GetIDsOfNames(IID_NULL, &n, 1, LOCALE_SYSTEM_DEFAULT, &id), S_OK);
+  VARIANT a;
+  VariantInit(&a);
+  a.vt = VT_BSTR;
+  a.bstrVal = arg;
+  DISPPARAMS p{&a, nullptr, 1, 0};
+  VARIANT r;
+  VariantInit(&r);
+  EXCEPINFO info{};
+  UINT err = static_cast<UINT>(-1);
+  EXPECT_EQ(c->Invoke(id, IID_NULL, LOCALE_SYSTEM_DEFAULT, DISPATCH_METHOD, &p, &r, &info, &err), S_OK);
+  ASSERT_EQ(r.vt, VT_BSTR);
+  EXPECT_EQ(utf16ToUtf8(r.bstrVal, SysStringLen(r.bstrVal)), "über TLS");
+  VariantClear(&r);
+  qelClearExcepInfo(&info);
+  unsetenv("QELSOAP_CAINFO");
+  qelsoapCloseConnections();
 }
 
 }  // namespace

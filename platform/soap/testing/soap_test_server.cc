@@ -35,7 +35,14 @@ std::string typeAttr(pugi::xml_node n) {
 
 }  // namespace
 
-SoapTestServer::SoapTestServer() : server_(std::make_unique<httplib::Server>()) {
+SoapTestServer::SoapTestServer() : server_(std::make_unique<httplib::Server>()) { start(); }
+
+SoapTestServer::SoapTestServer(const std::string& certFile, const std::string& keyFile)
+    : server_(std::make_unique<httplib::SSLServer>(certFile.c_str(), keyFile.c_str())), tls_(true) {
+  start();
+}
+
+void SoapTestServer::start() {
   server_->Get(R"(/(.*))", [this](const httplib::Request& req, httplib::Response& res) {
     std::lock_guard<std::mutex> lock(mutex_);
     auto it = docs_.find(req.path);
@@ -118,7 +125,7 @@ void SoapTestServer::setHandler(Handler h) {
 }
 
 std::string SoapTestServer::base() const {
-  return "http://127.0.0.1:" + std::to_string(port_) + "/";
+  return (tls_ ? "https://127.0.0.1:" : "http://127.0.0.1:") + std::to_string(port_) + "/";
 }
 
 std::vector<SoapCall> SoapTestServer::calls() const {

@@ -44,7 +44,9 @@ class SoapTestServer {
  public:
   using Handler = std::function<SoapReply(const SoapCall&)>;
 
+  // Plain HTTP; or https with the given PEM certificate and key files.
   SoapTestServer();
+  SoapTestServer(const std::string& certFile, const std::string& keyFile);
   ~SoapTestServer();
   SoapTestServer(const SoapTestServer&) = delete;
   SoapTestServer& operator=(const SoapTestServer&) = delete;
@@ -57,7 +59,7 @@ class SoapTestServer {
   void addDocument(const std::string& path, const std::string& text);
   void setHandler(Handler h);
 
-  std::string base() const;  // "http://127.0.0.1:<port>/"
+  std::string base() const;  // "http(s)://127.0.0.1:<port>/"
   int port() const { return port_; }
   std::vector<SoapCall> calls() const;
   int wsdlGets() const;
@@ -65,7 +67,10 @@ class SoapTestServer {
   static std::string ns(const std::string& service) { return "urn:test:" + service; }
 
  private:
+  void start();
+
   std::unique_ptr<httplib::Server> server_;
+  bool tls_ = false;
   int port_ = 0;
   std::unique_ptr<std::thread> thread_;
   mutable std::mutex mutex_;
