@@ -21,6 +21,7 @@ namespace {
 // What the request log names: set by the handler, read by the logger on
 // the same worker thread.
 thread_local std::string tOperation;
+thread_local std::string tFault;
 
 bool plausibleHost(const std::string& host) {
   if (host.empty() || host.size() > 255) return false;
@@ -75,6 +76,7 @@ struct RecordsServer::Impl {
                 [this, controller](const httplib::Request& req, httplib::Response& res) {
                   SoapAnswer a = service.call(controller, req.body);
                   tOperation = controller + "." + (a.operation.empty() ? "?" : a.operation);
+                  tFault = a.faultReason;
                   res.status = a.status;
                   res.set_content(a.body, "text/xml; charset=utf-8");
                 });
@@ -86,11 +88,14 @@ struct RecordsServer::Impl {
         localtime_r(&t, &tm);
         char when[32];
         std::strftime(when, sizeof when, "%Y-%m-%dT%H:%M:%S", &tm);
-        // Bodies carry passwords: only the method, path and operation are logged.
-        std::fprintf(stderr, "%s %s %s %s %d %zu\n", when, req.remote_addr.c_str(), req.method.c_str(),
-                     (tOperation.empty() ? req.path : tOperation).c_str(), res.status, res.body.size());
+        // Bodies carry passwords: only the method, path, operation and the
+        // fault's reason (which never quotes a password) are logged.
+        std::fprintf(stderr, "%s %s %s %s %d %zu%s%s\n", when, req.remote_addr.c_str(), req.method.c_str(),
+                     (tOperation.empty() ? req.path : tOperation).c_str(), res.status, res.body.size(),
+                     tFault.empty() ? "" : " fault: ", tFault.c_str());
       }
       tOperation.clear();
+      tFault.clear();
     });
   }
 };
@@ -106,6 +111,9 @@ RecordsServer::RecordsServer(const ServerOptions& options) : impl_(new Impl(opti
   httplib::Server& http = impl_->http;
   http.set_tcp_nodelay(true);  // else every answer waits on a delayed ACK
   http.set_payload_max_length(options.maxRequestBytes);
+  // The library's default closes a connection after 5 requests; a SOAP
+  // client makes many small calls on one.
+  http.set_keep_alive_max_count(10000);
   size_t threads = options.threads == 0 ? 1 : options.threads;
   http.new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
   impl_->routes();

@@ -2,6 +2,7 @@
 // stop on SIGTERM, and a restart that keeps the data.
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -104,6 +105,10 @@ TEST(ServerProcess, RestartKeepsDataAndStopsGracefully) {
     ASSERT_GT(port, 0);
     SoapClient c(port);
     Login a = loginAccount(c, "administrator", "hollin-admin");
+    // A refused login is logged with its reason, never with the password tried.
+    EXPECT_TRUE(c.call("LoginManager", "integrationLogin",
+                       {std::string("administrator"), std::string("Wr0ngPassw0rd"), std::string("HollinDS"),
+                        std::string(""), std::string("")}).fault);
     Reply r = callAs(c, a, "FilePlanComponentController", "addFilePlanComponent",
                      {std::string("20"),
                       std::string("<List><Item FlPlnCmpntAttrDefColNm=\"XtRecID\">k</Item>"
@@ -113,12 +118,21 @@ TEST(ServerProcess, RestartKeepsDataAndStopsGracefully) {
     record = r.result;
     ASSERT_FALSE(callAs(c, a, "ConfigurationController", "setEngineConfigValue",
                         {std::string("NXEmailID"), std::string("0"), std::string("77")}).fault);
+    // The store holds password hashes: owner only, the WAL too.
+    for (const std::string& f : {db, db + "-wal"}) {
+      struct stat st {};
+      ASSERT_EQ(stat(f.c_str(), &st), 0) << f;
+      EXPECT_EQ(st.st_mode & 0777, 0600u) << f;
+    }
     c.http().stop();  // else the stop waits for the idle keep-alive connection
     EXPECT_EQ(p.stop(SIGTERM), 0);
     std::string log = readFile(dir.path() + "/err1");
     EXPECT_NE(log.find("POST LoginManager.integrationLogin 200"), std::string::npos) << log;
     EXPECT_NE(log.find("POST FilePlanComponentController.addFilePlanComponent 200"), std::string::npos) << log;
     EXPECT_EQ(log.find("hollin-admin"), std::string::npos) << "password in the log";
+    EXPECT_EQ(log.find("Wr0ngPassw0rd"), std::string::npos) << "password in the log";
+    EXPECT_NE(log.find("POST LoginManager.integrationLogin 500"), std::string::npos) << log;
+    EXPECT_NE(log.find("fault: wrong password for user \"administrator\""), std::string::npos) << log;
   }
   {
     // The seed is not loaded again into a store that has data.

@@ -24,6 +24,7 @@ SoapAnswer Service::call(const std::string& controller, const std::string& body)
     answer.body = buildSoapResponse(*req.operation, result);
   } catch (const SoapFault& f) {
     answer.status = 500;
+    answer.faultReason = f.what();
     answer.body = buildSoapFault(f.what(), f.clientFault());
   } catch (const std::exception& e) {
     // Store failures are the server's own; keep their text out of the
@@ -31,7 +32,8 @@ SoapAnswer Service::call(const std::string& controller, const std::string& body)
     std::fprintf(stderr, "hollin-server: internal error in %s: %s\n",
                  answer.operation.empty() ? controller.c_str() : answer.operation.c_str(), e.what());
     answer.status = 500;
-    answer.body = buildSoapFault("internal server error", false);
+    answer.faultReason = "internal server error";
+    answer.body = buildSoapFault(answer.faultReason, false);
   }
   return answer;
 }

@@ -13,6 +13,7 @@ struct SoapAnswer {
   int status = 200;  // 200, or 500 with a fault
   std::string body;
   std::string operation;  // for the request log; empty when unknown
+  std::string faultReason;  // for the request log; empty on success
 };
 
 class Service {

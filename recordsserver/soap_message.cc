@@ -1,5 +1,6 @@
 #include "soap_message.h"
 
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -139,8 +140,9 @@ bool isWireDateTime(const std::string& text) {
   }
   std::string zone = text.substr(i);
   if (zone.empty() || zone == "Z") return true;
-  return zone.size() == 6 && (zone[0] == '+' || zone[0] == '-') && isdigit(zone[1]) &&
-         isdigit(zone[2]) && zone[3] == ':' && isdigit(zone[4]) && isdigit(zone[5]);
+  auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  return zone.size() == 6 && (zone[0] == '+' || zone[0] == '-') && digit(zone[1]) &&
+         digit(zone[2]) && zone[3] == ':' && digit(zone[4]) && digit(zone[5]);
 }
 
 SoapRequest parseSoapRequest(const std::string& controller, const std::string& body) {
