@@ -274,6 +274,7 @@ TEST_F(SessionE2e, LogonFailureTable) {
     } else {
       EXPECT_EQ(nullptr, session.m_pHLN);
     }
+    if (session.m_pHLN == &stale) session.m_pHLN = nullptr;  // not the guard's to log off
     sys().restoreConfig();
   }
 }
