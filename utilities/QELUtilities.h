@@ -202,3 +202,71 @@ QELUTIL_API int SetTaVNcfgInfo(GxDatastoreDVX* datastore, TaVNcfgInfo_t& info);
 // Deletes the server's record and empties the whole process cache. 0 deleted;
 // -1 when there is no record or more than one, or on failure.
 QELUTIL_API int CleanTaVNcfgInfo(GxDatastoreDVX* datastore);
+
+// ---------------------------------------------------------------------------
+// Records-server session and definitions
+
+class HLNinterfaces;
+
+// A records-server session: one logged-in facade, or null while logged off.
+// The logon functions create the facade with new; TaVNlogoff logs it out and
+// deletes it. Destroying a session does neither, so every successful logon
+// must end with TaVNlogoff. Copies share the facade: after a copy exactly one
+// of the two may be logged off, and the other must then be treated as logged
+// off. A session and its facade are used on the thread that logged on.
+class QELUTIL_API QELsession {
+ public:
+  // Logged off (facade null).
+  QELsession();
+  // Copies the pointer only.
+  QELsession& operator=(const QELsession& other);
+
+  HLNinterfaces* m_pHLN;
+};
+
+// Logs the working user of `datastore` (connected) on to the records server
+// through this host's identity (HostID/HostPW of the configuration record),
+// with the user key "<LibSer>::@%@::<user id>" and the user's
+// content-management groups, looked up as "qeladmin" (QELPwd); when
+// "qeladmin" cannot log on, the logon goes on with no groups. The session's
+// facade is cleared first without being looked at. Returns 0 with the
+// session logged on; -1 (session logged off) when the configuration record
+// cannot be read, or the facade cannot be initialised on ZulSURL or the
+// server refuses the login. Never throws.
+QELUTIL_API int TaVNlogon(GxDatastoreDVX* datastore, QELsession& session);
+
+// As TaVNlogon, but logs on as the records server's "administrator" with
+// ZulPwd and no group list. Returns 0 logged on; -1 logged off.
+QELUTIL_API int TaVNAdminLogon(GxDatastoreDVX* datastore, QELsession& session);
+
+// Logs the session out and deletes its facade. Returns 0 with the session
+// logged off, also when the server refuses the logout; -1 when the session
+// was not logged on (it stays as it was). Never throws.
+QELUTIL_API int TaVNlogoff(QELsession& session);
+
+// The five definition ids that the records server keeps as engine
+// configuration values, under the keys named like the members.
+struct TaVNcfgInfo2_t {
+  int32_t NXDocumentID = 0;     // default record type id for documents
+  int32_t NXEmailID = 0;        // record type id for mail
+  int32_t NXSprsdViewID = 0;    // supersede view id
+  int32_t NXVersionViewID = 0;  // version view id
+  int32_t NXCrsRefViewID = 0;   // cross-reference view id
+};
+
+// Reads the five values in member order. Each text is read as C atol does
+// (leading blanks, optional sign, digits up to the first other character; no
+// digits gives 0), saturated to the 32-bit range. Returns 0 all read; -1 when
+// the session is logged off (no call made) or a call fails: the members read
+// before the failure keep their values, the others are 0.
+QELUTIL_API int GetTaVNcfgInfo2(QELsession& session, TaVNcfgInfo2_t& info);
+
+// Writes the five values as decimal text in member order. Returns 0 all
+// written; -1 when the session is logged off or a call fails (the values
+// written before stay written).
+QELUTIL_API int SetTaVNcfgInfo2(QELsession& session, TaVNcfgInfo2_t& info);
+
+// Deletes those of the five values that the server holds (a key whose read
+// fails counts as absent). Returns 0 deleted; -1 when the session is logged
+// off or a deletion fails (the remaining ones are skipped).
+QELUTIL_API int CleanTaVNcfgInfo2(QELsession& session);

@@ -52,6 +52,9 @@ TEST(QELUtilitiesExports, ExactlyTheHeaderFunctions) {
       "MarkDDOnotDeclared", "GetItemId4eId", "GetTaVNpath",
       // configuration record
       "GetTaVNcfgInfo", "SetTaVNcfgInfo", "CleanTaVNcfgInfo",
+      // records-server session and definitions
+      "QELsession::QELsession", "QELsession::operator=", "TaVNlogon", "TaVNAdminLogon",
+      "TaVNlogoff", "GetTaVNcfgInfo2", "SetTaVNcfgInfo2", "CleanTaVNcfgInfo2",
   };
   const std::set<std::string> got = exportedNames(QEL_UTILITIES_SO);
   ASSERT_FALSE(got.empty()) << "nm gave nothing for " << QEL_UTILITIES_SO;
