@@ -54,6 +54,32 @@ void setAttr(GxDDO* item, const GxString& name, const GxString& text) {
   item->setData(item->dataId(name), GxAny(text));
 }
 
+// Stores `ids` as the item's id list and marks it declared.
+void storeDeclared(GxDDO* item, const GxString& rec, const GxString& recId,
+                   const std::vector<long>& ids) {
+  GxString list;
+  EncodeLongArray2Str(list, static_cast<int>(ids.size()), ids.data());
+  setAttr(item, recId, list);
+  setAttr(item, rec, GxString("yes"));
+}
+
+// The frame shared by the functions that work on an item's record
+// attributes: -1 for a null item or a failed name look-up, otherwise
+// body(record attribute, record-id attribute), with a connector exception
+// dumped and turned into -1.
+template <class Body>
+int withRecordAttrs(GxDDO* item, Body body) {
+  if (item == nullptr) return -1;
+  GxString rec, recId;
+  if (GetTaVNattrNamesByDDO(item, rec, recId) != 0) return -1;
+  try {
+    return body(rec, recId);
+  } catch (GxException& e) {
+    dumpAnonymous(e);
+    return -1;
+  }
+}
+
 }  // namespace
 
 int GetTaVNattrNamesByDDO(GxDDO* item, GxString& recordAttr, GxString& recordIdAttr) {
@@ -159,55 +185,36 @@ int IsDeclaredDDO(GxDDO* item) {
 }
 
 int GetRecordID(GxDDO* item, int& count, long*& ids) {
-  if (item == nullptr) return -1;
-  GxString rec, recId;
-  if (GetTaVNattrNamesByDDO(item, rec, recId) != 0) return -1;
-  try {
+  return withRecordAttrs(item, [&](const GxString&, const GxString& recId) {
     GxAny value = item->getData(item->dataId(recId));
     if (value.isNull()) return -1;
     const GxString text = value.asString();
     return DecodeStr2LongArray(text.c_str(), count, ids);
-  } catch (GxException& e) {
-    dumpAnonymous(e);
-    return -1;
-  }
+  });
 }
 
 int AddRecordID(GxDDO* item, long recordId) {
-  if (item == nullptr) return -1;
-  GxString rec, recId;
-  if (GetTaVNattrNamesByDDO(item, rec, recId) != 0) return -1;
-  try {
+  return withRecordAttrs(item, [&](const GxString& rec, const GxString& recId) {
     const GxString old = attrText(item, recId);
-    GxString list;
-    if (old.isEmpty()) {
-      EncodeLongArray2Str(list, 1, &recordId);
-    } else {
+    std::vector<long> all;
+    if (!old.isEmpty()) {
       int count = 0;
       long* ids = nullptr;
       if (DecodeStr2LongArray(old.c_str(), count, ids) != 0) {
         MarkDDOnotDeclared(item);
         return -1;
       }
-      std::vector<long> all(ids, ids + count);
+      all.assign(ids, ids + count);
       delete[] ids;
-      all.push_back(recordId);
-      EncodeLongArray2Str(list, static_cast<int>(all.size()), all.data());
     }
-    setAttr(item, recId, list);
-    setAttr(item, rec, GxString("yes"));
+    all.push_back(recordId);
+    storeDeclared(item, rec, recId, all);
     return 0;
-  } catch (GxException& e) {
-    dumpAnonymous(e);
-    return -1;
-  }
+  });
 }
 
 int RemoveRecordID(GxDDO* item, long recordId) {
-  if (item == nullptr) return -1;
-  GxString rec, recId;
-  if (GetTaVNattrNamesByDDO(item, rec, recId) != 0) return -1;
-  try {
+  return withRecordAttrs(item, [&](const GxString& rec, const GxString& recId) {
     const GxString old = attrText(item, recId);
     int count = 0;
     long* ids = nullptr;
@@ -221,29 +228,17 @@ int RemoveRecordID(GxDDO* item, long recordId) {
     auto it = std::find(all.begin(), all.end(), recordId);
     if (it == all.end()) return -1;
     all.erase(it);
-    GxString list;
-    EncodeLongArray2Str(list, static_cast<int>(all.size()), all.data());
-    setAttr(item, recId, list);
-    setAttr(item, rec, GxString("yes"));
+    storeDeclared(item, rec, recId, all);
     return 0;
-  } catch (GxException& e) {
-    dumpAnonymous(e);
-    return -1;
-  }
+  });
 }
 
 int MarkDDOnotDeclared(GxDDO* item) {
-  if (item == nullptr) return -1;
-  GxString rec, recId;
-  if (GetTaVNattrNamesByDDO(item, rec, recId) != 0) return -1;
-  try {
+  return withRecordAttrs(item, [&](const GxString& rec, const GxString& recId) {
     setAttr(item, rec, GxString("no"));
     item->setNull(item->dataId(recId));
     return 0;
-  } catch (GxException& e) {
-    dumpAnonymous(e);
-    return -1;
-  }
+  });
 }
 
 int GetItemId4eId(GxDatastoreDVX* datastore, long recordId, GxString itemType, int& count,
