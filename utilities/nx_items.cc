@@ -11,6 +11,21 @@ namespace {
 constexpr const char* kModule = "QELUtilities";
 
 void trace3(const char* fn, const char* text) { TaVNOutputTrace(3, kModule, fn, "%s", text); }
+
+// Runs the connector steps of `fn`: 0 when they complete, -1 after a dumped
+// connector exception or any other exception ("caught a critical error!").
+template <class Steps>
+int runSteps(const char* fn, Steps steps) {
+  try {
+    steps();
+    return 0;
+  } catch (GxException& e) {
+    OutputDebugGxException(&e, kModule, fn);
+  } catch (...) {
+    TaVNOutputTrace(1, kModule, fn, "%s", "caught a critical error!");
+  }
+  return -1;
+}
 }  // namespace
 
 GxString findMimeType(GxDatastoreDVX* datastore, GxString fileName) {
@@ -63,14 +78,13 @@ int TaVNCreateNXItem(GxDatastoreDVX* datastore, const char* itemType, const char
                      const char* attributes, GxDDO*& item) {
   static const char* fn = "TaVNCreateNXItem";
   trace3(fn, "begin.");
-  int result = 0;
   if (datastore == nullptr || itemType == nullptr || fileName == nullptr) {
     TaVNOutputTrace(1, kModule, fn, "%s", "Invalid input");
     trace3(fn, "end.");
     return -1;
   }
   GxEnvironment::setSubSystem(1);
-  try {
+  const int result = runSteps(fn, [&] {
     trace3(fn, "creating new NX item.");
     item = datastore->createDDO(GxString(itemType), 1);
 
@@ -134,13 +148,7 @@ int TaVNCreateNXItem(GxDatastoreDVX* datastore, const char* itemType, const char
     trace3(fn, "calling pDDO->add()...");
     item->add();
     trace3(fn, "pDDO->add() was successful.");
-  } catch (GxException& e) {
-    OutputDebugGxException(&e, kModule, fn);
-    result = -1;
-  } catch (...) {
-    TaVNOutputTrace(1, kModule, fn, "%s", "caught a critical error!");
-    result = -1;
-  }
+  });
   trace3(fn, "end.");
   return result;
 }
@@ -154,20 +162,13 @@ int TaVNDeleteNXItem(GxDatastoreDVX* datastore, GxString itemId) {
     return -1;
   }
   GxEnvironment::setSubSystem(1);
-  int result = 0;
-  try {
+  const int result = runSteps(fn, [&] {
     trace3(fn, "creating DDO.");
     std::unique_ptr<GxDDO> item(datastore->createDDOFromPid(itemId));
     trace3(fn, "calling pDDO->del()...");
     item->del();
     trace3(fn, "pDDO->del() was successful.");
-  } catch (GxException& e) {
-    OutputDebugGxException(&e, kModule, fn);
-    result = -1;
-  } catch (...) {
-    TaVNOutputTrace(1, kModule, fn, "%s", "caught a critical error!");
-    result = -1;
-  }
+  });
   trace3(fn, "end.");
   return result;
 }
