@@ -12,6 +12,7 @@
 #include "QELUtilities.h"
 #include "TaVNtraceCapture.h"
 #include "gx_test_server.h"
+#include "platform/gx/gx_fault_injection.h"
 
 namespace {
 
@@ -194,19 +195,133 @@ TEST_F(DvxSessionTest, PrintDDOListsPropertiesAndData) {
   EXPECT_EQ("", ::testing::internal::GetCapturedStdout());
 }
 
-// Paths that need a connector failure in the middle of an iteration. The
-// listings (listDataSources, listGroupsForUser) and the iterator are not
-// virtual and hand out connector-made elements, so no seam reaches them.
-TEST(DvxSessionGaps, FailureWhileIteratingServers) {
-  GTEST_SKIP() << "connector offers no seam to fail listDataSources' iteration part way";
+// The dump of an injected connector fault, as OutputDebugGxException writes it.
+std::vector<TraceLine> injectedDump(const char* module, const char* function, int id,
+                                    const char* op) {
+  const std::string rule(46, '-');
+  auto L = [&](const std::string& t) { return TraceLine{1, module, function, t}; };
+  return {L(rule),
+          L("Caught GxException!"),
+          L("      Error ID: " + std::to_string(id)),
+          L("  Exception ID: " + std::to_string(id)),
+          L(std::string("    Error Text: injected fault: ") + op),
+          L(rule)};
 }
-TEST(DvxSessionGaps, FailureWhileIteratingGroups) {
-  GTEST_SKIP() << "connector offers no seam to fail listGroupsForUser's iteration part way "
-                  "(result 1 with the entries read so far)";
+
+// Every counted connector call of GetDVXservers is made to fail in turn:
+// listDataSources (nothing handed out) and each iterator step (the array
+// stays with the entries read so far, the rest empty). The sanitizer build
+// checks that no element, iterator or collection leaks on any path.
+TEST_F(DvxSessionTest, FailureWhileIteratingServers) {
+  server_.addServer("SECOND");
+  server_.addServer("THIRD");
+  const std::vector<std::string> all = {server_.name(), "SECOND", "THIRD"};
+  long n = 1;
+  for (;; ++n) {
+    SCOPED_TRACE("failing call " + std::to_string(n));
+    GxString marker;
+    GxString* list = &marker;
+    TraceCapture cap;
+    int rc;
+    bool fired;
+    {
+      GxFaultInjection fault(GxFaultOp::kAny, n, GxFaultInjection::kGxException, GX_EXC_STORAGE);
+      rc = GetDVXservers(list);
+      fired = fault.fired();
+    }
+    if (!fired) {
+      ASSERT_EQ(3, rc);
+      ASSERT_NE(&marker, list);
+      EXPECT_EQ(all, (std::vector<std::string>{list[0].str(), list[1].str(), list[2].str()}));
+      EXPECT_EQ(0u, cap.size()) << cap.dump();
+      delete[] list;
+      break;
+    }
+    EXPECT_EQ(0, rc);
+    if (n == 1) {
+      EXPECT_EQ(&marker, list);  // the listing failed: nothing handed out
+      EXPECT_EQ(injectedDump("QELUtilities", "GetDVXservers", 1, "GxDatastoreDVX::listDataSources"),
+                cap.lines());
+      continue;
+    }
+    ASSERT_NE(&marker, list);
+    // Call n is the (n-1)-th iterator step: n-2 names were read before it.
+    for (long i = 0; i < 3; ++i)
+      EXPECT_EQ(i < n - 2 ? all[static_cast<size_t>(i)] : std::string(), list[i].str()) << i;
+    EXPECT_EQ(injectedDump("QELUtilities", "GetDVXservers", 1, "gxIterator::next"), cap.lines());
+    delete[] list;
+  }
+  EXPECT_EQ(5, n);  // listDataSources and three steps were each made to fail
 }
-TEST(DvxSessionGaps, DumpOfExceptionWithoutTexts) {
-  GTEST_SKIP() << "GxException always carries its constructor text, so the five-line dump "
-                  "of an exception without texts and locations cannot be built";
+
+// The same for GetDVXgroup4user of alice (Finance, Legal): a failing listing
+// gives 0 and no array; a failing step gives 1 with "DVXPUBLC", the groups
+// read so far and empty entries for the rest.
+TEST_F(DvxSessionTest, FailureWhileIteratingGroups) {
+  auto ds = server_.connectAdmin();
+  const std::vector<std::string> all = {"DVXPUBLC", "Finance", "Legal"};
+  long n = 1;
+  for (;; ++n) {
+    SCOPED_TRACE("failing call " + std::to_string(n));
+    GxString marker;
+    GxString* groups = &marker;
+    TraceCapture cap;
+    int rc;
+    bool fired;
+    {
+      GxFaultInjection fault(GxFaultOp::kAny, n, GxFaultInjection::kGxException,
+                             GX_EXC_UNKNOWN_USER);
+      rc = GetDVXgroup4user(ds.get(), "alice", groups);
+      fired = fault.fired();
+    }
+    if (!fired) {
+      ASSERT_EQ(3, rc);
+      EXPECT_EQ(all, (std::vector<std::string>{groups[0].str(), groups[1].str(), groups[2].str()}));
+      EXPECT_EQ(0u, cap.size()) << cap.dump();
+      delete[] groups;
+      break;
+    }
+    if (n == 1) {
+      EXPECT_EQ(0, rc);
+      EXPECT_EQ(nullptr, groups);
+      EXPECT_EQ(injectedDump("QELUtilities", "GetDVXgroup4user", 17,
+                             "GxUserMgmtDVX::listGroupsForUser"),
+                cap.lines());
+      continue;
+    }
+    EXPECT_EQ(1, rc);
+    ASSERT_NE(nullptr, groups);
+    ASSERT_NE(&marker, groups);
+    // Entry 0 is the public group; call n is step n-1, after n-2 groups.
+    for (long i = 0; i < 3; ++i)
+      EXPECT_EQ(i <= n - 2 ? all[static_cast<size_t>(i)] : std::string(), groups[i].str()) << i;
+    EXPECT_EQ(injectedDump("QELUtilities", "GetDVXgroup4user", 17, "gxIterator::next"),
+              cap.lines());
+    delete[] groups;
+  }
+  EXPECT_EQ(4, n);  // the listing and two steps were each made to fail
+}
+
+// An exception with neither texts nor locations dumps as exactly five lines;
+// the error id is printed as a signed 32-bit value, the exception id signed.
+TEST(OutputDebugGxException, DumpOfExceptionWithoutTexts) {
+  struct Row { GxException e; const char* module; const char* wantM; const char* errorId; const char* exId; };
+  const Row rows[] = {
+      {GxException(GX_EXC_BAD_VALUE), "QELUtilities", "QELUtilities", "7", "7"},
+      {GxException(GX_EXC_STORAGE, 19UL, GX_CODE_SEVERE), nullptr, "QEL", "19", "1"},
+      {GxException(-2), "", "QEL", "65534", "-2"},
+      {GxException(GX_EXC_STORAGE, 0xFFFFFFFFUL, GX_CODE_SEVERE), "M", "M", "-1", "1"},
+  };
+  for (const Row& r : rows) {
+    TraceCapture cap;
+    OutputDebugGxException(const_cast<GxException*>(&r.e), r.module, "F");
+    const std::string rule(46, '-');
+    auto L = [&](const std::string& t) { return TraceLine{1, r.wantM, "F", t}; };
+    EXPECT_THAT(cap.lines(), ElementsAre(L(rule), L("Caught GxException!"),
+                                         L(std::string("      Error ID: ") + r.errorId),
+                                         L(std::string("  Exception ID: ") + r.exId), L(rule)))
+        << r.exId;
+  }
 }
 
 }  // namespace

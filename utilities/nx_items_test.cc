@@ -10,6 +10,7 @@
 #include "TaVNtraceCapture.h"
 #include "gx_test_server.h"
 #include "nx_items.h"
+#include "platform/gx/gx_fault_injection.h"
 
 namespace {
 
@@ -255,9 +256,88 @@ TEST_F(NxItemsTest, CheckInAllStopsAtFirstFailure) {
   EXPECT_EQ("", checkedOutBy(2));
 }
 
-TEST(NxItemsGaps, NonConnectorExceptionIsCaughtAsCriticalError) {
-  GTEST_SKIP() << "no seam makes the connector throw anything but GxException; "
-                  "the catch-all path (\"caught a critical error!\") is untested";
+// Any exception that is not a GxException, at any connector call, is traced
+// as "caught a critical error!" (level 1) and ends the function with "end."
+// and -1; nothing is stored or deleted on the server. Every counted call of
+// each function is made to fail in turn.
+TEST_F(NxItemsTest, NonConnectorExceptionIsCaughtAsCriticalError) {
+  const char* create = "TaVNCreateNXItem";
+  auto storedCount = [&] {
+    GxAny r = ds_->query(GxString("/QELDocument[@Title LIKE \"crit%\"]"), 7, nullptr);
+    std::unique_ptr<gxCollection> c(static_cast<gxCollection*>(r));
+    return c->count();
+  };
+  long n = 1;
+  for (;; ++n) {
+    SCOPED_TRACE("create, failing call " + std::to_string(n));
+    TraceCapture cap;
+    GxDDO* item = nullptr;
+    int rc;
+    bool fired;
+    {
+      GxFaultInjection fault(GxFaultOp::kAny, n, GxFaultInjection::kRuntimeError);
+      rc = TaVNCreateNXItem(ds_.get(), "QELDocument", file_.c_str(), "Title=crit|Nope=x", item);
+      fired = fault.fired();
+    }
+    std::unique_ptr<GxDDO> owned(item);
+    if (!fired) {
+      EXPECT_EQ(0, rc);
+      EXPECT_EQ(0u, cap.count("caught a critical error!"));
+      EXPECT_EQ(1, storedCount());
+      break;
+    }
+    EXPECT_EQ(-1, rc);
+    // The item object exists from the second call on and stays the caller's.
+    EXPECT_EQ(n > 1, item != nullptr);
+    if (item != nullptr) {
+      EXPECT_FALSE(item->isStored());
+    }
+    const std::vector<TraceLine> lines = cap.lines("QELUtilities", create);
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ((TraceLine{3, "QELUtilities", create, "begin."}), lines.front());
+    EXPECT_EQ((TraceLine{1, "QELUtilities", create, "caught a critical error!"}), lines[lines.size() - 2]);
+    EXPECT_EQ((TraceLine{3, "QELUtilities", create, "end."}), lines.back());
+    EXPECT_EQ(1u, cap.count("caught a critical error!"));
+    EXPECT_EQ(0u, cap.count("Caught GxException!"));
+    EXPECT_EQ(0u, cap.count("pDDO->add() was successful."));
+    EXPECT_EQ(0, storedCount());
+  }
+  // createDDO, setData(Title), listMimeTypes, two steps (text/plain, then
+  // application/pdf), createDDO(DVXBASE), setContentFromFile,
+  // setData(GxParts), add: nine calls, each made to fail.
+  EXPECT_EQ(10, n);
+
+  GxDDO* victim = nullptr;
+  ASSERT_EQ(0, TaVNCreateNXItem(ds_.get(), "QELDocument", file_.c_str(), "Title=crit2", victim));
+  std::unique_ptr<GxDDO> ownedVictim(victim);
+  const GxString id = victim->getItemId();
+  const std::vector<std::vector<std::string>> wantDelete = {
+      {"begin.", "creating DDO.", "caught a critical error!", "end."},
+      {"begin.", "creating DDO.", "calling pDDO->del()...", "caught a critical error!", "end."},
+  };
+  for (long k = 1;; ++k) {
+    SCOPED_TRACE("delete, failing call " + std::to_string(k));
+    TraceCapture cap;
+    int rc;
+    bool fired;
+    {
+      GxFaultInjection fault(GxFaultOp::kAny, k, GxFaultInjection::kRuntimeError);
+      rc = TaVNDeleteNXItem(ds_.get(), id);
+      fired = fault.fired();
+    }
+    if (!fired) {
+      EXPECT_EQ(0, rc);
+      EXPECT_EQ(3, k);  // createDDOFromPid and del were each made to fail
+      EXPECT_THROW(delete ds_->createDDOFromPid(id), GxException);
+      break;
+    }
+    EXPECT_EQ(-1, rc);
+    ASSERT_LE(k, 2);
+    EXPECT_THAT(cap.texts("QELUtilities", "TaVNDeleteNXItem"), ElementsAreArray(wantDelete[k - 1]));
+    EXPECT_EQ(1u, cap.count(1, "QELUtilities", "TaVNDeleteNXItem", "caught a critical error!"));
+    std::unique_ptr<GxDDO> still(ds_->createDDOFromPid(id));  // not deleted
+    EXPECT_TRUE(still->isStored());
+  }
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "caches.h"
 #include "debug_output.h"
 #include "gx_test_server.h"
+#include "platform/gx/gx_fault_injection.h"
 
 namespace {
 
@@ -331,9 +332,58 @@ TEST(GetTaVNpath, FromQELROOT) {
     unsetenv("QELROOT");
 }
 
-TEST(RecordAttributesGaps, FailureAfterItemIdArrayHandedOut) {
-  GTEST_SKIP() << "query results are stored items whose getItemId cannot fail, and the "
-                  "connector offers no seam to fail the iteration part way";
+// Every counted connector call of a search with three results is made to
+// fail in turn: the query, and each iterator step and item-id read after the
+// id array was handed out. Each gives -1, count 0 and a null output, with one
+// anonymous dump; the sanitizer build checks that the released array, the
+// results and the iterator do not leak.
+TEST_F(RecordAttributesTest, FailureAfterItemIdArrayHandedOut) {
+  std::vector<std::string> want;
+  for (const char* list : {"1::42:", "2::7:42:", "1::42:"}) {
+    auto item = newItem("QELDocument");
+    set(item.get(), "eRecordID", list);
+    item->add();
+    want.push_back(item->getItemId().str());
+  }
+  long n = 1;
+  for (;; ++n) {
+    SCOPED_TRACE("failing call " + std::to_string(n));
+    int count = 99;
+    GxString* ids = reinterpret_cast<GxString*>(0x1);
+    TraceCapture cap;
+    DebugOutputCapture dbg;
+    int rc;
+    bool fired;
+    {
+      GxFaultInjection fault(GxFaultOp::kAny, n, GxFaultInjection::kGxException,
+                             GX_EXC_NO_SUCH_ITEM);
+      rc = GetItemId4eId(ds_.get(), 42, GxString("QELDocument"), count, ids);
+      fired = fault.fired();
+    }
+    EXPECT_THAT(dbg.texts(), IsEmpty());
+    if (!fired) {
+      ASSERT_EQ(0, rc);
+      ASSERT_EQ(3, count);
+      EXPECT_EQ(want, (std::vector<std::string>{ids[0].str(), ids[1].str(), ids[2].str()}));
+      EXPECT_EQ(0u, cap.size()) << cap.dump();
+      delete[] ids;
+      break;
+    }
+    EXPECT_EQ(-1, rc);
+    EXPECT_EQ(0, count);
+    EXPECT_EQ(nullptr, ids);
+    // Calls: 1 query, then per result a step (even) and an item-id read (odd).
+    const char* op = n == 1 ? "GxDatastoreDVX::query"
+                     : n % 2 == 0 ? "gxIterator::next"
+                                  : "GxDDO::getItemId";
+    const std::string rule(46, '-');
+    auto L = [](const std::string& t) { return TraceLine{1, "QEL", "...", t}; };
+    EXPECT_THAT(cap.lines(),
+                ElementsAre(L(rule), L("Caught GxException!"), L("      Error ID: 9"),
+                            L("  Exception ID: 9"),
+                            L(std::string("    Error Text: injected fault: ") + op), L(rule)));
+  }
+  EXPECT_EQ(8, n);  // the query and 3 x (step, item id) were each made to fail
 }
 
 }  // namespace

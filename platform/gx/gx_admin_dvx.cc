@@ -5,6 +5,7 @@
 #include "platform/gx/gx_datastore_dvx.h"
 #include "platform/gx/gx_defs_dvx.h"
 #include "platform/gx/internal/datastore_impl.h"
+#include "platform/gx/internal/fault_point.h"
 #include "platform/gx/internal/gx_throw.h"
 #include "platform/gx/internal/sqlite_util.h"
 
@@ -36,6 +37,7 @@ GxUserMgmtDVX::GxUserMgmtDVX(GxDatastoreDVX* datastore) : ds_(datastore) {}
 GxUserMgmtDVX::~GxUserMgmtDVX() {}
 
 gxCollection* GxUserMgmtDVX::listGroupsForUser(const GxString& userId) const {
+  faultPoint(GxFaultOp::kListGroupsForUser);
   GxDatastoreDVXImpl& ds = connected(ds_);
   Stmt u(ds.db, "SELECT 1 FROM users WHERE name = ?");
   u.bind(1, userId.str());
@@ -59,6 +61,7 @@ GxMimeTypeMgmtDVX::GxMimeTypeMgmtDVX(GxDatastoreDVX* datastore) : ds_(datastore)
 GxMimeTypeMgmtDVX::~GxMimeTypeMgmtDVX() {}
 
 gxCollection* GxMimeTypeMgmtDVX::listMimeTypes() const {
+  faultPoint(GxFaultOp::kListMimeTypes);
   GxDatastoreDVXImpl& ds = connected(ds_);
   Stmt s(ds.db, "SELECT mime, suffixes FROM mime_types ORDER BY seq");
   std::unique_ptr<gxCollection> c(new gxCollection);

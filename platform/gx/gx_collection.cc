@@ -1,6 +1,7 @@
 #include "platform/gx/gx_collection.h"
 
 #include "platform/gx/gx_data_object_base.h"
+#include "platform/gx/internal/fault_point.h"
 #include "platform/gx/internal/gx_throw.h"
 
 gxCollection::gxCollection() {}
@@ -58,6 +59,7 @@ gxIterator::gxIterator(const gxCollection* c) : c_(c), pos_(0) {}
 gxIterator::~gxIterator() {}
 bool gxIterator::more() const { return c_ && pos_ < c_->count(); }
 GxAny gxIterator::next() {
+  gx_internal::faultPoint(GxFaultOp::kIteratorNext);
   if (!more()) GX_THROW(GX_EXC_BAD_ARGUMENT, "gxIterator: no more elements");
   return c_->elementAt(pos_++);
 }

@@ -6,6 +6,7 @@
 
 #include "platform/gx/gx_defs_dvx.h"
 #include "platform/gx/internal/datastore_impl.h"
+#include "platform/gx/internal/fault_point.h"
 #include "platform/gx/internal/gx_throw.h"
 #include "platform/gx/internal/servers_file.h"
 #include "platform/gx/internal/sqlite_util.h"
@@ -50,6 +51,7 @@ GxDatastoreDVX::~GxDatastoreDVX() { delete impl_; }
 
 void GxDatastoreDVX::connect(const GxString& server, const GxString& userId, const GxString& password,
                              const GxString& /*options*/) {
+  faultPoint(GxFaultOp::kConnect);
   if (impl_->db) GX_THROW(GX_EXC_ALREADY_CONNECTED, "datastore is already connected to " + impl_->server);
   GxDatastoreDVXImpl fresh;
   fresh.open("", server.str());
@@ -66,6 +68,7 @@ void GxDatastoreDVX::connect(const GxString& server, const GxString& userId, con
 }
 
 void GxDatastoreDVX::disconnect() {
+  faultPoint(GxFaultOp::kDisconnect);
   impl_->requireConnected();
   impl_->close();
   impl_->user.clear();
@@ -84,6 +87,7 @@ GxString GxDatastoreDVX::getUserId() const {
 }
 
 gxCollection* GxDatastoreDVX::listDataSources() const {
+  faultPoint(GxFaultOp::kListDataSources);
   std::vector<ServerEntry> entries = readServersFile(serversFilePath());
   std::unique_ptr<gxCollection> c(new gxCollection);
   for (const ServerEntry& e : entries)
@@ -92,6 +96,7 @@ gxCollection* GxDatastoreDVX::listDataSources() const {
 }
 
 gxCollection* GxDatastoreDVX::listEntities() const {
+  faultPoint(GxFaultOp::kListEntities);
   impl_->requireConnected();
   std::vector<TypeRef> roots = impl_->catalog.roots(impl_->db);
   std::unique_ptr<gxCollection> c(new gxCollection);
@@ -101,6 +106,7 @@ gxCollection* GxDatastoreDVX::listEntities() const {
 }
 
 GxDDO* GxDatastoreDVX::createDDO(const GxString& itemType, long option) {
+  faultPoint(GxFaultOp::kCreateDDO);
   impl_->requireConnected();
   if (itemType == "DVXBASE" && option == GX_CREATE_PART_DVX) return newPart(this);
   TypeRef t = impl_->catalog.root(impl_->db, itemType.str());
@@ -109,6 +115,7 @@ GxDDO* GxDatastoreDVX::createDDO(const GxString& itemType, long option) {
 }
 
 GxDDO* GxDatastoreDVX::createChildDDO(const GxString& itemType, const GxString& component) {
+  faultPoint(GxFaultOp::kCreateChildDDO);
   impl_->requireConnected();
   TypeRef t = impl_->catalog.child(impl_->db, itemType.str(), component.str());
   if (!t)
@@ -141,6 +148,7 @@ std::vector<std::string> split(const std::string& s, char sep) {
 }  // namespace
 
 GxDDO* GxDatastoreDVX::createDDOFromPid(const GxString& pid) {
+  faultPoint(GxFaultOp::kCreateDDOFromPid);
   impl_->requireConnected();
   const std::string text = pid.str();
   std::string idText, typeText;
@@ -188,6 +196,7 @@ int64_t lockTarget(GxDatastoreDVX* self, GxDDO* item, const char* what) {
 }  // namespace
 
 void GxDatastoreDVX::checkOut(GxDDO* item) {
+  faultPoint(GxFaultOp::kCheckOut);
   impl_->requireConnected();
   WriteScope w(impl_->db, impl_->inTxn);
   int64_t root = lockTarget(this, item, "checkOut");
@@ -203,6 +212,7 @@ void GxDatastoreDVX::checkOut(GxDDO* item) {
 }
 
 void GxDatastoreDVX::checkIn(GxDDO* item) {
+  faultPoint(GxFaultOp::kCheckIn);
   impl_->requireConnected();
   WriteScope w(impl_->db, impl_->inTxn);
   int64_t root = lockTarget(this, item, "checkIn");
@@ -222,6 +232,7 @@ void GxDatastoreDVX::checkIn(GxDDO* item) {
 }
 
 void GxDatastoreDVX::startTransaction() {
+  faultPoint(GxFaultOp::kStartTransaction);
   impl_->requireConnected();
   if (impl_->inTxn) GX_THROW(GX_EXC_TRANSACTION, "a transaction is already open on this datastore");
   exec(impl_->db, "BEGIN IMMEDIATE");
@@ -230,6 +241,7 @@ void GxDatastoreDVX::startTransaction() {
 }
 
 void GxDatastoreDVX::commit() {
+  faultPoint(GxFaultOp::kCommit);
   impl_->requireConnected();
   if (!impl_->inTxn) GX_THROW(GX_EXC_TRANSACTION, "commit without an open transaction");
   int rc = sqlite3_exec(impl_->db, "COMMIT", nullptr, nullptr, nullptr);
@@ -244,6 +256,7 @@ void GxDatastoreDVX::commit() {
 }
 
 void GxDatastoreDVX::rollback() {
+  faultPoint(GxFaultOp::kRollback);
   impl_->requireConnected();
   if (!impl_->inTxn) GX_THROW(GX_EXC_TRANSACTION, "rollback without an open transaction");
   impl_->inTxn = false;

@@ -12,6 +12,7 @@
 
 #include "platform/gx/gx_defs_dvx.h"
 #include "platform/gx/internal/datastore_impl.h"
+#include "platform/gx/internal/fault_point.h"
 #include "platform/gx/internal/gx_throw.h"
 #include "platform/gx/internal/servers_file.h"
 #include "platform/gx/internal/sqlite_util.h"
@@ -344,6 +345,7 @@ bool GxDDO::isNull(unsigned short id) const {
 }
 
 void GxDDO::setData(unsigned short id, const GxAny& value) {
+  faultPoint(GxFaultOp::kSetData);
   checkDataId(impl_, id);
   Layout l = layoutOf(impl_);
   size_t k = id - 1u;
@@ -423,6 +425,7 @@ GxAny GxDDO::getDataProperty(unsigned short data, unsigned short property) const
 }
 
 GxString GxDDO::getPidString() const {
+  faultPoint(GxFaultOp::kGetPidString);
   requireBound(impl_);
   syncWithTransactions(*impl_);
   if (impl_->isPart) GX_THROW(GX_EXC_CONTENT, "a content part has no persistent identifier");
@@ -432,6 +435,7 @@ GxString GxDDO::getPidString() const {
 }
 
 GxString GxDDO::getItemId() const {
+  faultPoint(GxFaultOp::kGetItemId);
   requireBound(impl_);
   syncWithTransactions(*impl_);
   if (impl_->isPart) GX_THROW(GX_EXC_CONTENT, "a content part has no item id");
@@ -573,6 +577,7 @@ void requireNotPart(const GxDDOImpl* i, const char* op) {
 }  // namespace
 
 void GxDDO::retrieve(long /*option*/) {
+  faultPoint(GxFaultOp::kRetrieve);
   GxDatastoreDVXImpl& ds = connectedDs(impl_);
   requireNotPart(impl_, "retrieve");
   syncWithTransactions(*impl_);
@@ -590,6 +595,7 @@ void GxDDO::retrieve(long /*option*/) {
 }
 
 void GxDDO::add() {
+  faultPoint(GxFaultOp::kAdd);
   GxDatastoreDVXImpl& ds = connectedDs(impl_);
   requireNotPart(impl_, "add");
   syncWithTransactions(*impl_);
@@ -614,6 +620,7 @@ void GxDDO::add() {
 }
 
 void GxDDO::update() {
+  faultPoint(GxFaultOp::kUpdate);
   GxDatastoreDVXImpl& ds = connectedDs(impl_);
   requireNotPart(impl_, "update");
   syncWithTransactions(*impl_);
@@ -670,6 +677,7 @@ void GxDDO::update() {
 }
 
 void GxDDO::del() {
+  faultPoint(GxFaultOp::kDel);
   GxDatastoreDVXImpl& ds = connectedDs(impl_);
   requireNotPart(impl_, "del");
   syncWithTransactions(*impl_);
@@ -707,6 +715,7 @@ void GxLobDVX::setPartNumber(long partNumber) { ddoImpl(this)->partNumber = part
 long GxLobDVX::getPartNumber() const { return ddoImpl(this)->partNumber; }
 
 void GxLobDVX::setContentFromFile(const GxString& fileName) {
+  faultPoint(GxFaultOp::kSetContentFromFile);
   std::ifstream in(fileName.str(), std::ios::binary);
   if (!in) GX_THROW(GX_EXC_CONTENT, "cannot read content file '" + fileName.str() + "': " + std::strerror(errno));
   std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

@@ -16,6 +16,10 @@ GxException::GxException(short exceptionId, const std::string& text, unsigned lo
       code_(code),
       errorId_(errorId ? errorId : static_cast<unsigned long>(static_cast<unsigned short>(exceptionId))),
       texts_{text} {}
+GxException::GxException(short exceptionId, unsigned long errorId, short code)
+    : exceptionId_(exceptionId),
+      code_(code),
+      errorId_(errorId ? errorId : static_cast<unsigned long>(static_cast<unsigned short>(exceptionId))) {}
 GxException::GxException(const GxException& other) = default;
 GxException& GxException::operator=(const GxException& other) = default;
 GxException::~GxException() {}

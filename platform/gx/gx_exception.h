@@ -75,6 +75,10 @@ class GXBASE_EXPORT GxException : public GxExceptionBase {
   // exception id; storage failures carry the SQLite result code instead.
   GxException(short exceptionId, const std::string& text, unsigned long errorId = 0,
               short code = GX_CODE_ERROR);
+  // An exception with ids only: no texts (description() is "") and no
+  // locations, as raised by connector code that has nothing to add.
+  // errorId defaults to the exception id.
+  explicit GxException(short exceptionId, unsigned long errorId = 0, short code = GX_CODE_ERROR);
   GxException(const GxException& other);
   GxException& operator=(const GxException& other);
   ~GxException() override;

@@ -4,6 +4,7 @@
 #include "platform/gx/gx_datastore_dvx.h"
 #include "platform/gx/gx_ddo.h"
 #include "platform/gx/internal/datastore_impl.h"
+#include "platform/gx/internal/fault_point.h"
 #include "platform/gx/internal/gx_throw.h"
 #include "platform/gx/internal/query_parser.h"
 #include "platform/gx/internal/sqlite_util.h"
@@ -38,6 +39,7 @@ long maxResults(GxNVPair* options) {
 }  // namespace
 
 GxAny GxDatastoreDVX::query(const GxString& queryText, short queryLanguage, GxNVPair* options) {
+  faultPoint(GxFaultOp::kQuery);
   impl_->requireConnected();
   if (queryLanguage != GX_QUERY_LANG_DVX)
     GX_THROW(GX_EXC_BAD_QUERY, "query language " + std::to_string(queryLanguage) + " is not supported (only 7)");
