@@ -117,6 +117,17 @@ void HLNSoapProxy::releaseAll() {
   headerHandler.Reset();
 }
 
+void HLNSoapProxy::createWithHeader(const CString& wsdlUrl, const CString& headerText) {
+  createClient(wsdlUrl);
+  try {
+    attachHeaderHandler(headerText);
+  } catch (...) {
+    releaseAll();
+    throw;
+  }
+  setReady();
+}
+
 void HLNSoapProxy::createClient(const CString& wsdlUrl) {
   client.Reset();
   headerHandler.Reset();

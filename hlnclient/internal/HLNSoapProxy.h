@@ -55,6 +55,9 @@ class HLNSoapProxy {
   void attachHeaderHandler(const CString& headerText);
   // Step 6. REQUIRES the steps above succeeded.
   void setReady() { ready = true; }
+  // Steps 1-6 for a controller proxy: a failure releases what was created
+  // and its text propagates.
+  void createWithHeader(const CString& wsdlUrl, const CString& headerText);
   // Releases client then handler (by their flags), as the destructor does.
   void releaseAll();
 

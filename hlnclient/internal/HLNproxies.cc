@@ -27,14 +27,7 @@ CString HLNLoginManager::integrationHostLoginByName(const _bstr_t& a1, const _bs
 
 HLNClientController::HLNClientController(const CString& wsdlUrl, const CString& headerText)
     : HLNSoapProxy("HLNClientController has not been initialized") {
-  createClient(wsdlUrl);
-  try {
-    attachHeaderHandler(headerText);
-  } catch (...) {
-    releaseAll();
-    throw;
-  }
-  setReady();
+  createWithHeader(wsdlUrl, headerText);
 }
 
 CString HLNClientController::getConfigurationControllerAsString() {
@@ -75,14 +68,7 @@ void HLNClientController::logout() {
 
 HLNComponentDesignController::HLNComponentDesignController(const CString& wsdlUrl, const CString& headerText)
     : HLNSoapProxy("HLNComponentDesignController has not been initialized") {
-  createClient(wsdlUrl);
-  try {
-    attachHeaderHandler(headerText);
-  } catch (...) {
-    releaseAll();
-    throw;
-  }
-  setReady();
+  createWithHeader(wsdlUrl, headerText);
 }
 
 CString HLNComponentDesignController::getPickListEntryListForUser(long a1, long a2) {
@@ -111,14 +97,7 @@ CString HLNComponentDesignController::getProfileImageById(long a1) {
 
 HLNConfigurationController::HLNConfigurationController(const CString& wsdlUrl, const CString& headerText)
     : HLNSoapProxy("HLNConfigurationController has not been initialized") {
-  createClient(wsdlUrl);
-  try {
-    attachHeaderHandler(headerText);
-  } catch (...) {
-    releaseAll();
-    throw;
-  }
-  setReady();
+  createWithHeader(wsdlUrl, headerText);
 }
 
 CString HLNConfigurationController::getHostList() {
@@ -155,14 +134,7 @@ CString HLNConfigurationController::getNextBarCode() {
 
 HLNDefinitionController::HLNDefinitionController(const CString& wsdlUrl, const CString& headerText)
     : HLNSoapProxy("HLNDefinitionController has not been initialized") {
-  createClient(wsdlUrl);
-  try {
-    attachHeaderHandler(headerText);
-  } catch (...) {
-    releaseAll();
-    throw;
-  }
-  setReady();
+  createWithHeader(wsdlUrl, headerText);
 }
 
 CString HLNDefinitionController::getComponentDefinitionList() {
@@ -175,14 +147,7 @@ CString HLNDefinitionController::getComponentDefinitionById(long a1) {
 
 HLNFilePlanComponentController::HLNFilePlanComponentController(const CString& wsdlUrl, const CString& headerText)
     : HLNSoapProxy("HLNFilePlanComponentController has not been initialized") {
-  createClient(wsdlUrl);
-  try {
-    attachHeaderHandler(headerText);
-  } catch (...) {
-    releaseAll();
-    throw;
-  }
-  setReady();
+  createWithHeader(wsdlUrl, headerText);
 }
 
 long HLNFilePlanComponentController::addFilePlanComponent(long definitionId, const _bstr_t& filePlanXml, long parentFilePlanCompID) {
@@ -247,14 +212,7 @@ CString HLNFilePlanComponentController::getFilePlanComponentsWithChangedPermissi
 
 HLNFilePlanDesignController::HLNFilePlanDesignController(const CString& wsdlUrl, const CString& headerText)
     : HLNSoapProxy("HLNFilePlanDesignController has not been initialized") {
-  createClient(wsdlUrl);
-  try {
-    attachHeaderHandler(headerText);
-  } catch (...) {
-    releaseAll();
-    throw;
-  }
-  setReady();
+  createWithHeader(wsdlUrl, headerText);
 }
 
 CString HLNFilePlanDesignController::getRelationshipDefinitionList() {
@@ -275,14 +233,7 @@ CString HLNFilePlanDesignController::getFilePlanViewByID(long a1) {
 
 HLNLifeCycleDesignController::HLNLifeCycleDesignController(const CString& wsdlUrl, const CString& headerText)
     : HLNSoapProxy("HLNLifeCycleDesignController has not been initialized") {
-  createClient(wsdlUrl);
-  try {
-    attachHeaderHandler(headerText);
-  } catch (...) {
-    releaseAll();
-    throw;
-  }
-  setReady();
+  createWithHeader(wsdlUrl, headerText);
 }
 
 CString HLNLifeCycleDesignController::getDisposalAuthorityList() {
@@ -299,14 +250,7 @@ CString HLNLifeCycleDesignController::getLifeCyclePhaseDefinitionList(int a1, in
 
 HLNToolsController::HLNToolsController(const CString& wsdlUrl, const CString& headerText)
     : HLNSoapProxy("HLNToolsController has not been initialized") {
-  createClient(wsdlUrl);
-  try {
-    attachHeaderHandler(headerText);
-  } catch (...) {
-    releaseAll();
-    throw;
-  }
-  setReady();
+  createWithHeader(wsdlUrl, headerText);
 }
 
 void HLNToolsController::addAuditEntry(long a1, long a2, const _bstr_t& a3) {
@@ -315,14 +259,7 @@ void HLNToolsController::addAuditEntry(long a1, long a2, const _bstr_t& a3) {
 
 HLNUserController::HLNUserController(const CString& wsdlUrl, const CString& headerText)
     : HLNSoapProxy("HLNUserController has not been initialized") {
-  createClient(wsdlUrl);
-  try {
-    attachHeaderHandler(headerText);
-  } catch (...) {
-    releaseAll();
-    throw;
-  }
-  setReady();
+  createWithHeader(wsdlUrl, headerText);
 }
 
 long HLNUserController::getUserActionMask() {

@@ -106,7 +106,7 @@ std::string formatTrace(const char* format, va_list args) {
     while (*p != '\0' && std::strchr("-+ #0", *p) != nullptr) spec.push_back(*p++);
     if (*p == '*') {
       // A negative width from the argument means left-justify, which is what
-      // printing it into the spec as "-N" says.
+      // writing it into the conversion as "-N" says.
       spec += std::to_string(clampField(va_arg(args, int)));
       ++p;
     } else if (*p >= '0' && *p <= '9') {
